@@ -125,6 +125,28 @@ TEST(PlatformEvent, WaitAnyWakesWhenTheSecondEventIsSetLater) {
     EXPECT_EQ(result, 1);
 }
 
+TEST(PlatformEvent, OneSetReleasesEveryWaiterOfANamedEvent) {
+    const std::u16string name = u"Local\\SundraTestAbortAll";
+    Event abort = Event::CreateNamed(name);
+    constexpr int kWaiters = 4;
+    int results[kWaiters] = {};
+    Event ready[kWaiters];
+    std::thread waiters[kWaiters];
+    for (int i = 0; i < kWaiters; ++i) {
+        ready[i] = Event::CreateUnnamed();
+        waiters[i] = std::thread([&, i] {
+            Event own = Event::CreateNamed(name);
+            Event never = Event::CreateUnnamed();
+            ready[i].Set();
+            results[i] = platform::WaitAny(own, never, kLongWait);
+        });
+    }
+    for (auto& event : ready) ASSERT_EQ(event.Wait(kLongWait), WaitResult::Signaled);
+    Event::OpenNamed(name).Set();
+    for (auto& waiter : waiters) waiter.join();
+    for (int result : results) EXPECT_EQ(result, 0);
+}
+
 TEST(PlatformEvent, ParameterLetsAnotherThreadSetTheEvent) {
     Event answered = Event::CreateUnnamed();
     const platform::LParam param = answered.ToParam();
