@@ -37,8 +37,8 @@ TEST(PlatformDynamicLibrary, FilesThatAreNoLibraryDoNotLoad) {
     EXPECT_FALSE(DynamicLibrary::Load(text.u16string()).IsLoaded());
     std::filesystem::remove(text);
 
-    EXPECT_FALSE(DynamicLibrary::Load((folder / "sundra-no-such-library.dll").u16string())
-                     .IsLoaded());
+    EXPECT_FALSE(
+        DynamicLibrary::Load((folder / "sundra-no-such-library.dll").u16string()).IsLoaded());
     EXPECT_FALSE(DynamicLibrary::Load(u"").IsLoaded());
 }
 

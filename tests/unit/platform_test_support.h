@@ -9,13 +9,13 @@ namespace sundra_test {
 // restores the variable afterwards; on Windows the tests run in a throw-away Wine prefix and
 // write under HKEY_LOCAL_MACHINE with value names of their own, which they delete again.
 class RegistrySandbox {
-public:
+  public:
     RegistrySandbox();
     ~RegistrySandbox();
     RegistrySandbox(const RegistrySandbox&) = delete;
     RegistrySandbox& operator=(const RegistrySandbox&) = delete;
 
-private:
+  private:
     std::string previous_;
     bool hadPrevious_ = false;
     std::string folder_;

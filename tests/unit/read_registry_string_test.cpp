@@ -1,9 +1,10 @@
+#include "manager/read_registry_string.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
-#include "manager/read_registry_string.h"
 #include "platform/registry.h"
 #include "tests/unit/platform_test_support.h"
 
@@ -22,7 +23,7 @@ struct ReadCase {
 };
 
 class ReadRegistryStringTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { platform::DeleteRegistryValue(kKey, kValue); }
 
     const std::u16string kValue = u"SundraTestReadValue";
@@ -33,12 +34,15 @@ TEST_F(ReadRegistryStringTest, TypesSizesAndTerminators) {
     const std::u16string path = u"C:\\Sync\\ExtCommunication.dll";
     const ReadCase cases[] = {
         {"plain REG_SZ", platform::kRegSz, RegistryStringData(path), true, path},
-        {"REG_EXPAND_SZ with a valid path", platform::kRegExpandSz, RegistryStringData(path),
-         false, u""},
+        {"REG_EXPAND_SZ with a valid path", platform::kRegExpandSz, RegistryStringData(path), false,
+         u""},
         {"REG_SZ without terminator", platform::kRegSz, RegistryStringData(u"abc", false), true,
          u"abc"},
-        {"REG_SZ stops at the first zero", platform::kRegSz,
-         {'a', 0, 'b', 0, 0, 0, 'c', 0, 0, 0}, true, u"ab"},
+        {"REG_SZ stops at the first zero",
+         platform::kRegSz,
+         {'a', 0, 'b', 0, 0, 0, 'c', 0, 0, 0},
+         true,
+         u"ab"},
         {"empty REG_SZ", platform::kRegSz, RegistryStringData(u""), true, u""},
         {"REG_SZ of no bytes", platform::kRegSz, {}, false, u""},
         {"odd trailing byte dropped", platform::kRegSz, {'a', 0, 'b'}, true, u"a"},
@@ -63,8 +67,8 @@ TEST_F(ReadRegistryStringTest, MissingValueIsFalseAndClearsOutput) {
 }
 
 TEST_F(ReadRegistryStringTest, ValueNamesIgnoreCase) {
-    ASSERT_TRUE(platform::WriteRegistryValue(kKey, kValue, platform::kRegSz,
-                                             RegistryStringData(u"x")));
+    ASSERT_TRUE(
+        platform::WriteRegistryValue(kKey, kValue, platform::kRegSz, RegistryStringData(u"x")));
     std::u16string output;
     EXPECT_TRUE(synchronization::manager::ReadRegistryString(u"sundratestreadvalue", output));
     EXPECT_EQ(output, u"x");

@@ -17,7 +17,7 @@ const std::u16string kKey = u"Software\\R-Iri\\Synchronization";
 
 // A registry file of the test's own, named through the environment as the program finds it.
 class RegistryFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "sundra-regfile-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -78,14 +78,15 @@ TEST_F(RegistryFileTest, ReadsEveryValueFormOfTheExport) {
     using platform::RegistryStringData;
     EXPECT_EQ(Value(u"ExtCommunication"),
               std::make_pair(platform::kRegSz, RegistryStringData(u"C:\\Sync\\lib \"x\".dll")));
-    EXPECT_EQ(Value(u"utf8"), std::make_pair(platform::kRegSz, RegistryStringData(u"K\u00E4rt\u20AC")));
+    EXPECT_EQ(Value(u"utf8"),
+              std::make_pair(platform::kRegSz, RegistryStringData(u"K\u00E4rt\u20AC")));
     EXPECT_EQ(Value(u"NoTerminator"),
               std::make_pair(platform::kRegSz, std::vector<std::uint8_t>{0x41, 0, 0x42, 0}));
     EXPECT_EQ(Value(u"Expand"),
               std::make_pair(platform::kRegExpandSz,
                              std::vector<std::uint8_t>{0x25, 0, 0x54, 0, 0x45, 0, 0, 0}));
-    EXPECT_EQ(Value(u"Blob"),
-              std::make_pair(platform::kRegBinary, std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
+    EXPECT_EQ(Value(u"Blob"), std::make_pair(platform::kRegBinary,
+                                             std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
     EXPECT_EQ(Value(u"Number"),
               std::make_pair(platform::kRegDword, std::vector<std::uint8_t>{0x2A, 0, 0, 0}));
     EXPECT_EQ(Value(u"Empty"), std::make_pair(platform::kRegSz, RegistryStringData(u"")));
@@ -112,8 +113,8 @@ TEST_F(RegistryFileTest, BadLinesAreSkippedAndLaterLinesWin) {
         "\"Gone\"=-\n"
         "\"Tail\"=hex:01,02,\\\n");  // continuation with nothing after it
 
-    for (const char16_t* name : {u"Outside", u"Unescaped", u"Unterminated", u"BadHex",
-                                 u"BadDword", u"NoEquals", u"Gone"}) {
+    for (const char16_t* name : {u"Outside", u"Unescaped", u"Unterminated", u"BadHex", u"BadDword",
+                                 u"NoEquals", u"Gone"}) {
         EXPECT_EQ(Value(name).first, 0xFFFFFFFFu) << std::string(name, name + 3);
     }
     EXPECT_EQ(Value(u"App").second, platform::RegistryStringData(u"second"));
@@ -167,11 +168,12 @@ TEST_F(RegistryFileTest, RewritingKeepsEverythingElseAndLeavesNoTemporaryFile) {
     WriteFile(original);
 
     ASSERT_TRUE(platform::WriteRegistryValue(u"software\\r-iri\\synchronization", u"APP",
-                                             platform::kRegSz, platform::RegistryStringData(u"new")));
+                                             platform::kRegSz,
+                                             platform::RegistryStringData(u"new")));
     ASSERT_TRUE(platform::WriteRegistryValue(kKey, u"Path", platform::kRegSz,
                                              platform::RegistryStringData(u"/var/x", false)));
-    ASSERT_TRUE(platform::WriteRegistryValue(u"Software\\Fresh", u"N", platform::kRegDword,
-                                             {1, 2, 3, 4}));
+    ASSERT_TRUE(
+        platform::WriteRegistryValue(u"Software\\Fresh", u"N", platform::kRegDword, {1, 2, 3, 4}));
     EXPECT_EQ(ReadFile(),
               "Windows Registry Editor Version 5.00\n"
               "\n"
