@@ -74,6 +74,21 @@ TEST_F(ReadRegistryStringTest, ValueNamesIgnoreCase) {
     EXPECT_EQ(output, u"x");
 }
 
+TEST(PlatformRegistry, KeyThatNobodyWroteOpensWithoutValues) {
+    sundra_test::RegistrySandbox sandbox;
+    // Opening creates the key where the store can (RegCreateKeyExW); the console build's
+    // missing file is an empty store.
+    platform::RegistryKey key =
+        platform::RegistryKey::OpenForRead(u"Software\\SundraTest\\Unwritten");
+    ASSERT_TRUE(key.IsValid());
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    EXPECT_FALSE(key.QueryTypeAndSize(u"App", type, size));
+    key.Close();
+    EXPECT_FALSE(key.IsValid());
+    EXPECT_FALSE(key.QueryTypeAndSize(u"App", type, size));
+}
+
 TEST(PlatformRegistry, WriteQueryAndDeleteKeepTypesAndBytes) {
     sundra_test::RegistrySandbox sandbox;
     const std::u16string key = u"Software\\SundraTest\\Raw";
