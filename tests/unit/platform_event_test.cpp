@@ -57,8 +57,12 @@ TEST(PlatformEvent, NamedEventIsSharedAndKeepsItsState) {
     ASSERT_TRUE(opened.Reset());
     EXPECT_EQ(creator.Wait(0), WaitResult::Timeout);
 
-    // Names are not shared across different spellings.
+    // Another name is another event; without the prefix the name means the same namespace.
     EXPECT_FALSE(Event::OpenNamed(u"Local\\SundraTestNamedOther").IsValid());
+    Event unprefixed = Event::OpenNamed(u"SundraTestNamedShared");
+    ASSERT_TRUE(unprefixed.IsValid());
+    EXPECT_EQ(unprefixed.Wait(0), WaitResult::Timeout);
+    unprefixed.Close();
 
     // The name lives as long as one handle is open.
     creator.Close();
