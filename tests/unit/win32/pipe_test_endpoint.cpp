@@ -1,8 +1,16 @@
+#include <windows.h>
+
+#include <string>
+
 #include "../pipe_test_endpoint.h"
+#include "platform/text.h"
 
 namespace pipe_tests {
 
-// Named pipes are private to the machine (under Wine: to the Wine server of the test run).
-std::u16string PrivateTestPipePath() { return u"\\\\.\\pipe\\testpipe"; }
+// Windows takes any pipe name: one of this process's own keeps a running pipehost (or a test of
+// the tools in the same Wine server) out of the way.
+std::u16string PrivateTestPipePath() {
+    return platform::Widen("\\\\.\\pipe\\testpipe-unit-" + std::to_string(GetCurrentProcessId()));
+}
 
 }  // namespace pipe_tests
