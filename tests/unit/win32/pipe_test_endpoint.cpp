@@ -1,8 +1,9 @@
+#include "../pipe_test_endpoint.h"
+
 #include <windows.h>
 
 #include <string>
 
-#include "../pipe_test_endpoint.h"
 #include "platform/text.h"
 
 namespace pipe_tests {
