@@ -45,19 +45,19 @@ Outcome Finish(platform::LParam key, bool withdrawPending) {
         return Outcome::Failed;
     }
     switch (it->second.state) {
-    case ExchangeState::Done: {
-        const bool answered = it->second.answered;
-        exchanges.pending.erase(it);
-        return answered ? Outcome::Answered : Outcome::Failed;
-    }
-    case ExchangeState::Pending:
-        if (withdrawPending) {
+        case ExchangeState::Done: {
+            const bool answered = it->second.answered;
             exchanges.pending.erase(it);
-            return Outcome::Failed;
+            return answered ? Outcome::Answered : Outcome::Failed;
         }
-        return Outcome::StillDispatching;
-    case ExchangeState::Dispatching:
-        break;
+        case ExchangeState::Pending:
+            if (withdrawPending) {
+                exchanges.pending.erase(it);
+                return Outcome::Failed;
+            }
+            return Outcome::StillDispatching;
+        case ExchangeState::Dispatching:
+            break;
     }
     return Outcome::StillDispatching;
 }
@@ -81,7 +81,8 @@ bool AskSynchronouslyWith(IMessageSender& sender, std::uint32_t code, manager::L
         if (exchanges.closed || exchanges.pending.count(key) != 0) {
             return Fail(query);
         }
-        exchanges.pending.emplace(key, Exchange{code, &query, &signal, ExchangeState::Pending, false});
+        exchanges.pending.emplace(key,
+                                  Exchange{code, &query, &signal, ExchangeState::Pending, false});
     } catch (...) {
         return Fail(query);
     }
@@ -153,7 +154,8 @@ void ReopenExchanges() {
     exchanges.closed = false;
 }
 
-manager::LockQuery* ClaimExchange(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) {
+manager::LockQuery* ClaimExchange(std::uint32_t code, platform::WParam wParam,
+                                  platform::LParam lParam) {
     if (lParam == 0) {
         return nullptr;
     }

@@ -34,7 +34,7 @@ inline constexpr std::uint32_t kExchangeWaitSliceMs = 250;
 
 // The one-shot signal an asker waits on: an unnamed manual-reset event in the program.
 class IExchangeSignal {
-public:
+  public:
     virtual ~IExchangeSignal() = default;
     virtual bool Set() = 0;
     virtual platform::WaitResult Wait(std::uint32_t timeoutMs) = 0;
@@ -58,7 +58,8 @@ void ReopenExchanges();
 
 // The dispatch's side. Claim returns the record of the pending exchange that (code, wParam,
 // lParam) belongs to and marks it as being dispatched; null when there is none.
-manager::LockQuery* ClaimExchange(std::uint32_t code, platform::WParam wParam, platform::LParam lParam);
+manager::LockQuery* ClaimExchange(std::uint32_t code, platform::WParam wParam,
+                                  platform::LParam lParam);
 // Ends a claimed exchange and releases its asker; answered false means the dispatch failed.
 void CompleteExchange(platform::LParam lParam, bool answered);
 

@@ -25,7 +25,7 @@ using application::messaging::MessageSender;
 using synchronization::manager::LockQuery;
 
 class Granter : public sm::IMessageListener {
-public:
+  public:
     bool OnMessage(std::uint32_t code, platform::WParam wParam, platform::LParam) override {
         if (throws) {
             throw std::runtime_error("failed");
@@ -41,14 +41,14 @@ public:
 };
 
 class EventExchangeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         granter_ = std::make_shared<Granter>();
         listeners_.push_back(granter_);
-        window_ = platform::CreateTopLevelWindow(u"exchange", [this](std::uint32_t code, platform::WParam w,
-                                                                     platform::LParam l) {
-            return !Dispatch(listeners_, code, w, l).runDefault;
-        });
+        window_ = platform::CreateTopLevelWindow(
+            u"exchange", [this](std::uint32_t code, platform::WParam w, platform::LParam l) {
+                return !Dispatch(listeners_, code, w, l).runDefault;
+            });
         ASSERT_NE(window_, 0u);
         sender_ = std::make_unique<MessageSender>(window_);
     }
@@ -59,12 +59,15 @@ protected:
     std::future<std::pair<bool, bool>> Ask() {
         return std::async(std::launch::async, [this] {
             LockQuery query{u"Duzaduza Databases", u"Databases", true};
-            const bool valid = sm::AskSynchronously(*sender_, sm::WM_SYNC_WRITE_LOCK_REQUEST, query);
+            const bool valid =
+                sm::AskSynchronously(*sender_, sm::WM_SYNC_WRITE_LOCK_REQUEST, query);
             return std::make_pair(valid, query.answer);
         });
     }
     std::pair<bool, bool> PumpUntil(std::future<std::pair<bool, bool>>& answer) {
-        for (int i = 0; i < 250 && answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready; ++i) {
+        for (int i = 0;
+             i < 250 && answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready;
+             ++i) {
             platform::PumpMessages(window_, 20);
         }
         EXPECT_EQ(answer.wait_for(std::chrono::seconds(5)), std::future_status::ready);
@@ -99,7 +102,7 @@ TEST_F(EventExchangeTest, ListenerFailureAndFailedPostReleaseTheAsker) {
 
 // Lets the test know when the question is in the window's queue.
 class PostWatcher : public sm::IMessageSender, public sm::IMessageTarget {
-public:
+  public:
     explicit PostWatcher(MessageSender& inner) : inner_(inner) {}
     bool Post(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) override {
         const bool posted = inner_.Post(code, wParam, lParam);
@@ -110,7 +113,7 @@ public:
     bool TargetExists() const override { return inner_.TargetExists(); }
     std::future<bool> Posted() { return posted_.get_future(); }
 
-private:
+  private:
     MessageSender& inner_;
     std::promise<bool> posted_;
 };
