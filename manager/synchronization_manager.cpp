@@ -89,7 +89,7 @@ SynchronizationManager::SynchronizationManager(Options options)
       stopTimeout(options.stopTimeout),
       threadPriority(platform::kThreadPriorityLowest),
       waitInterval(options.waitInterval),
-      nextTaskId(1),
+      nextTaskId(options.firstTaskId),
       requestQueue(std::make_shared<RequestQueue>()),
       libraryFactory(std::move(options.libraryFactory)) {}
 

@@ -30,6 +30,7 @@ public:
         LibraryFactory libraryFactory;  // empty: the real loader
         std::uint32_t stopTimeout = 30000;
         std::uint32_t waitInterval = 1000;
+        std::uint32_t firstTaskId = 1;
     };
 
     SynchronizationManager();

@@ -140,7 +140,11 @@ private:
 struct Sent {
     std::int32_t kind;
     std::string text;
+    bool operator==(const Sent&) const = default;
 };
+inline void PrintTo(const Sent& sent, std::ostream* out) {
+    *out << "{" << sent.kind << ", \"" << sent.text << "\"}";
+}
 
 // A communication object whose connection check answers checkResult; records every request.
 // While `blocked` is set, every call waits until it is cleared.
