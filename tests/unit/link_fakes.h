@@ -201,4 +201,8 @@ private:
 // a temporary registry file; Windows: the registry of the throw-away Wine prefix).
 void UseScratchRegistry();
 
+// Whether a thread that Unload ended by force goes on running (the console build abandons it)
+// or is gone (Windows terminates it).
+bool ForcedEndLeavesThreadRunning();
+
 }  // namespace link_test

@@ -285,11 +285,13 @@ TEST_F(ManagerTest, UnloadGivesUpOnAThreadStuckInTheLibraryAfterItsBound) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(),
                          "Manager: Connection to synchronization service closed"),
               0);
-    // Once the library lets go, the abandoned thread ends by itself and sends nothing more.
     const auto sentBefore = communication->SentRequests().size();
     communication->SetBlocked(false);
-    ASSERT_TRUE(log->WaitFor("Manager: Connection to synchronization service closed"));
-    EXPECT_EQ(communication->SentRequests().size(), sentBefore);
+    if (ForcedEndLeavesThreadRunning()) {
+        // Once the library lets go, the abandoned thread ends by itself and sends nothing more.
+        ASSERT_TRUE(log->WaitFor("Manager: Connection to synchronization service closed"));
+        EXPECT_EQ(communication->SentRequests().size(), sentBefore);
+    }
 }
 
 TEST_F(ManagerTest, ASecondInitializeUnloadsFirst) {

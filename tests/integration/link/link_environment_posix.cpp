@@ -12,4 +12,6 @@ void UseScratchRegistry(const std::string& folder) {
     SetEnvironment("SUNDRA_REGISTRY_FILE", folder + "/registry.reg");
 }
 
+bool ForcedEndLeavesThreadRunning() { return true; }
+
 }  // namespace link_integration

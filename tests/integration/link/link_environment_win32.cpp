@@ -10,4 +10,6 @@ void SetEnvironment(const std::string& name, const std::string& value) {
 
 void UseScratchRegistry(const std::string&) {}
 
+bool ForcedEndLeavesThreadRunning() { return false; }
+
 }  // namespace link_integration

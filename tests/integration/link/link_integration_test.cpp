@@ -344,10 +344,12 @@ TEST_F(LinkTest, UnloadGivesUpOnACommunicationThreadStuckInTheLibrary) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(),
                          "Manager: Connection to synchronization service closed"),
               0);
-    // The abandoned thread comes back out of the library, ends without sending anything else,
-    // and only then lets the library go.
-    ASSERT_TRUE(log->WaitFor("Manager: Connection to synchronization service closed"));
-    ASSERT_TRUE(WaitForRecord("close"));
+    if (link_integration::ForcedEndLeavesThreadRunning()) {
+        // The abandoned thread comes back out of the library, ends without sending anything
+        // else, and only then lets the library go.
+        ASSERT_TRUE(log->WaitFor("Manager: Connection to synchronization service closed"));
+        ASSERT_TRUE(WaitForRecord("close"));
+    }
     EXPECT_EQ(JournalStartingWith("request ").size(), 1u);
 }
 

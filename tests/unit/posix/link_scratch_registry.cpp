@@ -13,4 +13,6 @@ void UseScratchRegistry() {
     setenv("SUNDRA_REGISTRY_FILE", path.c_str(), 1);
 }
 
+bool ForcedEndLeavesThreadRunning() { return true; }
+
 }  // namespace link_test
