@@ -197,10 +197,6 @@ private:
     bool blocked_ = false;
 };
 
-// Points the configuration store at a scratch place for the test's own values (console build:
-// a temporary registry file; Windows: the registry of the throw-away Wine prefix).
-void UseScratchRegistry();
-
 // Whether a thread that Unload ended by force goes on running (the console build abandons it)
 // or is gone (Windows terminates it).
 bool ForcedEndLeavesThreadRunning();

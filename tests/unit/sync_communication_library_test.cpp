@@ -7,6 +7,7 @@
 #include "manager/sync_communication_library.h"
 #include "platform/registry.h"
 #include "tests/unit/link_fakes.h"
+#include "tests/unit/platform_test_support.h"
 
 namespace {
 
@@ -33,10 +34,7 @@ public:
 
 class LoaderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        UseScratchRegistry();
-        platform::DeleteRegistryValue(kKey, u"ExtCommunication");
-    }
+    void SetUp() override { platform::DeleteRegistryValue(kKey, u"ExtCommunication"); }
     void TearDown() override {
         platform::DeleteRegistryValue(kKey, u"ExtCommunication");
         if (!scratchFile.empty()) std::remove(scratchFile.c_str());
@@ -52,6 +50,7 @@ protected:
         return platform::Widen(scratchFile);
     }
 
+    sundra_test::RegistrySandbox sandbox;
     std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>();
     std::shared_ptr<NullListener> listener = std::make_shared<NullListener>();
     std::string scratchFile;
