@@ -1,0 +1,377 @@
+// The service link against the real substitute library (sim/synclib), found through the
+// registry value "ExtCommunication" exactly as the program finds the vendor's library.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "manager/lock_query.h"
+#include "manager/sync_communication_library.h"
+#include "manager/synchronization_events_listener.h"
+#include "manager/synchronization_manager.h"
+#include "messaging/message_codes.h"
+#include "platform/event.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+#include "tests/integration/link/link_environment.h"
+#include "tests/unit/link_fakes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace codes = synchronization::messaging;
+using link_test::RecordingLog;
+using synchronization::manager::SyncCommunicationLibrary;
+using synchronization::manager::SynchronizationEventsListener;
+using synchronization::manager::SynchronizationManager;
+using ::testing::ElementsAre;
+
+const std::u16string kKey = u"Software\\R-Iri\\Synchronization";
+
+// Plays the main window: a queue of posted messages drained by its own "user-interface"
+// thread, which answers the synchronous codes and then sets their event.
+class UiLoop : public synchronization::messaging::IMessageSender {
+public:
+    UiLoop() : thread_([this] { Run(); }) {}
+    ~UiLoop() override {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            stopping_ = true;
+            held_ = false;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    bool Post(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) override {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            if (stopping_) return false;
+            queue_.push_back({code, wParam, lParam});
+            ++posted_[code];
+        }
+        changed_.notify_all();
+        return true;
+    }
+    bool Post(std::uint32_t code) override { return Post(code, 0, 0); }
+
+    std::size_t Count(std::uint32_t code) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return posted_[code];
+    }
+    bool WaitForCount(std::uint32_t code, std::size_t count,
+                      std::chrono::milliseconds bound = std::chrono::seconds(20)) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, bound, [&] { return posted_[code] >= count; });
+    }
+    std::vector<link_test::Posted> Handled(std::uint32_t code) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        std::vector<link_test::Posted> out;
+        for (const auto& p : handled_) {
+            if (p.code == code) out.push_back(p);
+        }
+        return out;
+    }
+    // While held, synchronous questions stay unanswered (a busy user-interface thread).
+    void Hold(bool held) {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            held_ = held;
+        }
+        changed_.notify_all();
+    }
+    std::atomic<bool> answer{true};
+    std::atomic<std::size_t> answered{0};
+
+private:
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return stopping_ || (!queue_.empty() && !held_); });
+            if (queue_.empty() || (stopping_ && held_)) {
+                if (stopping_) break;
+                continue;
+            }
+            const link_test::Posted message = queue_.front();
+            queue_.pop_front();
+            lock.unlock();
+            if (codes::IsSynchronousMessage(message.code) && message.lParam != 0) {
+                auto* query = reinterpret_cast<synchronization::manager::LockQuery*>(message.wParam);
+                if (message.code != codes::WM_SYNC_WRITE_LOCK_RELEASED) query->answer = answer.load();
+                ++answered;
+                platform::Event::SetFromParam(message.lParam);
+            }
+            lock.lock();
+            handled_.push_back(message);
+            changed_.notify_all();
+        }
+        // Whoever still waits is let go: the window is gone.
+        for (const auto& message : queue_) {
+            if (codes::IsSynchronousMessage(message.code)) platform::Event::SetFromParam(message.lParam);
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<link_test::Posted> queue_;
+    std::vector<link_test::Posted> handled_;
+    std::map<std::uint32_t, std::size_t> posted_;
+    bool stopping_ = false;
+    bool held_ = false;
+    std::thread thread_;
+};
+
+class LinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device random;
+        folder = fs::temp_directory_path() / ("sundra-link-" + std::to_string(random()));
+        fs::create_directories(folder);
+        journal = folder / "journal.txt";
+        link_integration::SetEnvironment("SUNDRA_SYNCLIB_JOURNAL", journal.string());
+        link_integration::SetEnvironment("SUNDRA_SYNCLIB_STOP_MS", "5000");
+        link_integration::UseScratchRegistry(folder.string());
+        SetLibraryPath(platform::Widen(SUNDRA_SYNCLIB_PATH));
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+
+    void SetLibraryPath(const std::u16string& path) {
+        ASSERT_TRUE(platform::WriteRegistryValue(kKey, u"ExtCommunication", platform::kRegSz,
+                                                 platform::RegistryStringData(path)));
+    }
+    void Scenario(const std::string& text) {
+        const fs::path path = folder / "scenario.txt";
+        std::ofstream(path, std::ios::binary) << text;
+        link_integration::SetEnvironment("SUNDRA_SYNCLIB_SCENARIO", path.string());
+    }
+    // The journal's records without their time stamps.
+    std::vector<std::string> Journal() {
+        std::ifstream in(journal, std::ios::binary);
+        std::vector<std::string> records;
+        std::string line;
+        while (std::getline(in, line)) {
+            const auto blank = line.find(' ');
+            records.push_back(blank == std::string::npos ? line : line.substr(blank + 1));
+        }
+        return records;
+    }
+    std::vector<std::string> JournalStartingWith(const std::string& prefix) {
+        std::vector<std::string> out;
+        for (const auto& record : Journal()) {
+            if (record.rfind(prefix, 0) == 0) out.push_back(record);
+        }
+        return out;
+    }
+    bool WaitForJournal(const std::function<bool(const std::vector<std::string>&)>& done,
+                        std::chrono::seconds bound = std::chrono::seconds(30)) {
+        const auto until = std::chrono::steady_clock::now() + bound;
+        while (std::chrono::steady_clock::now() < until) {
+            if (done(Journal())) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    bool WaitForRecord(const std::string& record) {
+        return WaitForJournal([&](const std::vector<std::string>& records) {
+            return std::find(records.begin(), records.end(), record) != records.end();
+        });
+    }
+    std::unique_ptr<SynchronizationManager> MakeManager(std::uint32_t stopTimeout = 30000) {
+        SynchronizationManager::Options options;
+        options.waitInterval = 50;
+        options.stopTimeout = stopTimeout;
+        return std::make_unique<SynchronizationManager>(std::move(options));
+    }
+
+    fs::path folder;
+    fs::path journal;
+    std::shared_ptr<UiLoop> ui = std::make_shared<UiLoop>();
+    std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>();
+};
+
+TEST_F(LinkTest, TheFirstLockRequestReachesTheServiceByteForByte) {
+    Scenario("autoanswer on\nconnect\n");
+    auto manager = MakeManager();
+    ASSERT_TRUE(manager->Initialize(ui, log));
+    ASSERT_TRUE(ui->WaitForCount(codes::WM_SYNC_CONNECTED, 1));
+    EXPECT_EQ(manager->Lock(u"Chart Object & Co", u"UID1", true), 1u);
+    ASSERT_TRUE(ui->WaitForCount(codes::WM_SYNC_LOCK_STATE, 1));
+    manager->PauseSynchronization("", true);
+    manager.reset();
+
+    EXPECT_THAT(
+        JournalStartingWith("request LockTask"),
+        ElementsAre("request LockTask(3) result=0 text=<?xml version=\"1.0\"?>\\n"
+                    "<LockDescription uid=\"1\">\\n"
+                    "<ObjectLink>Chart Object &amp; Co/UID1</ObjectLink>\\n"
+                    "<Type>read</Type>\\n</LockDescription>\\n"));
+    EXPECT_THAT(JournalStartingWith("request PauseRequest"),
+                ElementsAre("request PauseRequest(7) result=0 text=<?xml version=\"1.0\"?>\\n"
+                            "<PauseSynchronization>\\n<DataType></DataType>\\n"
+                            "<Action>Pause</Action>\\n</PauseSynchronization>\\n"));
+    // The service's answers came back as messages for the coordinator.
+    EXPECT_THAT(ui->Handled(codes::WM_SYNC_LOCK_GRANTED),
+                ElementsAre(link_test::Posted{codes::WM_SYNC_LOCK_GRANTED, 1, 1000}));
+    EXPECT_THAT(ui->Handled(codes::WM_SYNC_LOCK_STATE),
+                ElementsAre(link_test::Posted{codes::WM_SYNC_LOCK_STATE, 1, 1}));
+    EXPECT_TRUE(log->WaitFor("Synchronization service: Lock granted (ID:1, Cookie:1000)"));
+    EXPECT_GE(ui->Count(codes::WM_SYNC_CONNECTION_CONFIRMED), 1u);
+    // Destroying the communication object ended the service with every thread joined.
+    EXPECT_EQ(Journal().back(), "close");
+}
+
+TEST_F(LinkTest, AFileThatIsNoLibraryFailsInitialize) {
+    const fs::path notALibrary = folder / "not_a_library.dll";
+    std::ofstream(notALibrary) << "no library here\n";
+    SetLibraryPath(platform::Widen(notALibrary.string()));
+    auto manager = MakeManager();
+    EXPECT_FALSE(manager->Initialize(ui, log));
+    EXPECT_FALSE(manager->IsInitialized());
+    EXPECT_THAT(log->Lines(),
+                ElementsAre("Manager: Initializing communication...",
+                            "Connecting to the synchronization service...",
+                            "Disconnecting from the synchronization service...",
+                            "Disconnected from the synchronization service",
+                            "Failed to connect to the synchronization service",
+                            "Manager: ERROR: Failed to initialize communication",
+                            "Manager: Unloading...",
+                            "Disconnecting from the synchronization service...",
+                            "Disconnected from the synchronization service",
+                            "Manager: Unloaded"));
+}
+
+TEST_F(LinkTest, TheLoaderHandsOutTheObjectOnlyWhileConnected) {
+    Scenario("connect\n");
+    auto loader = std::make_shared<SyncCommunicationLibrary>(log);
+    auto listener = std::make_shared<SynchronizationEventsListener>(ui, log);
+    ASSERT_TRUE(loader->Connect(listener));
+    EXPECT_TRUE(loader->IsConnected());
+    ASSERT_NE(loader->GetCommunication(), nullptr);
+    // A second Connect changes nothing.
+    EXPECT_TRUE(loader->Connect(listener));
+    EXPECT_TRUE(loader->Disconnect());
+    EXPECT_EQ(loader->GetCommunication(), nullptr);
+    EXPECT_THAT(log->Lines(), ElementsAre("Connecting to the synchronization service...",
+                                          "Connected to the synchronization service",
+                                          "Connecting to the synchronization service...",
+                                          "Connected to the synchronization service",
+                                          "Disconnecting from the synchronization service...",
+                                          "Disconnected from the synchronization service"));
+    EXPECT_EQ(Journal().back(), "close");
+}
+
+TEST_F(LinkTest, EveryKindOfEventGetsItsAnswerOnTheLibrarysThreads) {
+    Scenario(
+        "connect\n"
+        "event 7 anything\n"
+        "event 9 \\u00E9\n"
+        "nullevent 8\n"
+        "message Update \\x41\n"
+        "event 5 <LockLink uid=\"3\"><Cookie></Cookie></LockLink>\n"
+        "readiness read Duzaduza Databases/Databases\n"
+        "readiness write Duzaduza Databases/Databases\n"
+        "request write Duzaduza Databases/Databases\n"
+        "release write Duzaduza Databases/Databases\n"
+        "nullevent 2\n"
+        "disconnect\n");
+    ui->answer = false;
+    auto manager = MakeManager();
+    ASSERT_TRUE(manager->Initialize(ui, log));
+    ASSERT_TRUE(WaitForRecord("scenario finished"));
+    manager.reset();
+    std::vector<std::string> answers;
+    for (const auto& record : JournalStartingWith("event ")) {
+        answers.push_back(record.substr(0, record.find(" us=")));
+    }
+    EXPECT_THAT(answers, ElementsAre("event ServiceConnected(0) answer=0",
+                                     "event Unknown(7) answer=0", "event Unknown(9) answer=0",
+                                     "event ServiceMessage(8) answer=0",
+                                     "event ServiceMessage(8) answer=0",
+                                     "event LockGranted(5) answer=0",
+                                     "event LockReadinessQuery(2) answer=2",
+                                     "event LockReadinessQuery(2) answer=1",
+                                     "event LockRequest(3) answer=1",
+                                     "event LockReleased(4) answer=2",
+                                     "event LockReadinessQuery(2) answer=1",
+                                     "event ServiceDisconnected(1) answer=0"));
+    EXPECT_TRUE(log->WaitFor("Synchronization service: Update A"));
+    EXPECT_TRUE(log->WaitFor("Synchronization service: "));
+    EXPECT_TRUE(log->WaitFor(
+        "Synchronization service: Application is  NOT ready for Duzaduza Databases write lock (UID:Databases)"));
+    EXPECT_EQ(ui->answered.load(), 3u);
+}
+
+TEST_F(LinkTest, SixteenThreadsAskingAThousandWriteLockQuestionsEachAllGetAnswers) {
+    Scenario("connect\nparallel 16 1000 readiness write Duzaduza Databases/Databases\n");
+    auto manager = MakeManager();
+    ASSERT_TRUE(manager->Initialize(ui, log));
+    ASSERT_TRUE(WaitForRecord("scenario finished")) << "the questions did not all come back";
+    manager.reset();
+    const auto answers = JournalStartingWith("event LockReadinessQuery(2) answer=2 ");
+    EXPECT_EQ(answers.size(), 16000u);
+    EXPECT_EQ(ui->answered.load(), 16000u);
+    EXPECT_EQ(Journal().back(), "close");
+}
+
+TEST_F(LinkTest, UnloadGivesUpOnACommunicationThreadStuckInTheLibrary) {
+    // Every connection check takes 1.5 s; Unload may wait 100 ms.
+    Scenario("block check 1500\nconnect\n");
+    auto manager = MakeManager(100);
+    ASSERT_TRUE(manager->Initialize(ui, log));
+    ASSERT_TRUE(WaitForJournal([](const std::vector<std::string>& records) {
+        for (const auto& r : records) {
+            if (r.rfind("request ConnectionCheck", 0) == 0) return true;
+        }
+        return false;
+    }));
+    manager->Unload();
+    auto lines = log->Lines();
+    EXPECT_EQ(lines.back(), "Manager: Unloaded");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "Manager: Connection to synchronization service closed"),
+              0);
+    if (link_integration::ForcedEndLeavesThreadRunning()) {
+        // The abandoned thread comes back out of the library, ends without sending anything
+        // else, and only then lets the library go.
+        ASSERT_TRUE(log->WaitFor("Manager: Connection to synchronization service closed"));
+        ASSERT_TRUE(WaitForRecord("close"));
+    }
+    EXPECT_EQ(JournalStartingWith("request ").size(), 1u);
+}
+
+TEST_F(LinkTest, DestroyingTheLibraryWhileAQuestionWaitsDoesNotHang) {
+    // The user-interface thread is busy (as in shut-down) and never answers; the library's
+    // threads are waited for at most 200 ms, then left behind.
+    link_integration::SetEnvironment("SUNDRA_SYNCLIB_STOP_MS", "200");
+    Scenario("connect\nreadiness write Duzaduza Databases/Databases\n");
+    ui->Hold(true);
+    auto manager = MakeManager();
+    ASSERT_TRUE(manager->Initialize(ui, log));
+    ASSERT_TRUE(ui->WaitForCount(codes::WM_SYNC_WRITE_LOCK_READINESS, 1));
+    manager->Unload();
+    EXPECT_TRUE(WaitForRecord("close threads-left-behind=1"));
+    // Once the question is answered the left thread finishes its event.
+    ui->Hold(false);
+    EXPECT_TRUE(WaitForJournal([](const std::vector<std::string>& records) {
+        for (const auto& r : records) {
+            if (r.rfind("event LockReadinessQuery(2) answer=2", 0) == 0) return true;
+        }
+        return false;
+    }));
+}
+
+}  // namespace
