@@ -37,8 +37,9 @@ public:
     }
     void Pump(std::uint32_t ms);
 
-private:
     struct State;
+
+private:
     State* state_;
 };
 
