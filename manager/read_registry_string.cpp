@@ -22,8 +22,7 @@ bool ReadRegistryString(const std::u16string& valueName, std::u16string& output)
 
         std::uint32_t type = 0;
         std::uint32_t size = 0;
-        if (!key.QueryTypeAndSize(valueName, type, size) || size == 0 ||
-            type != platform::kRegSz) {
+        if (!key.QueryTypeAndSize(valueName, type, size) || size == 0 || type != platform::kRegSz) {
             return false;
         }
         std::vector<std::uint8_t> data;

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -101,6 +102,14 @@ int WaitLocked(std::unique_lock<std::mutex>& guard, EventObject* const* objects,
 
 EventObject* AsObject(void* handle) { return static_cast<EventObject*>(handle); }
 
+// A name without a prefix lands in the logon's own namespace on Windows, the same one that
+// "Local\" names explicitly: both spellings name one event.
+std::u16string NamespaceName(const std::u16string& name) {
+    constexpr std::u16string_view kLocal = u"Local\\";
+    if (name.compare(0, kLocal.size(), kLocal) == 0) return name.substr(kLocal.size());
+    return name;
+}
+
 }  // namespace
 
 Event::~Event() { Close(); }
@@ -129,14 +138,15 @@ Event Event::CreateUnnamed() {
 Event Event::CreateNamed(const std::u16string& name) {
     if (name.empty()) return CreateUnnamed();
     try {
+        const std::u16string key = NamespaceName(name);
         Registry& r = TheRegistry();
         std::lock_guard<std::mutex> guard(r.lock);
-        auto found = r.byName.find(name);
+        auto found = r.byName.find(key);
         if (found != r.byName.end()) {
             ++found->second->handles;
             return Event(found->second);
         }
-        return Event(NewObject(r, name));
+        return Event(NewObject(r, key));
     } catch (...) {
         return Event();
     }
@@ -144,12 +154,17 @@ Event Event::CreateNamed(const std::u16string& name) {
 
 Event Event::OpenNamed(const std::u16string& name) {
     if (name.empty()) return Event();
-    Registry& r = TheRegistry();
-    std::lock_guard<std::mutex> guard(r.lock);
-    auto found = r.byName.find(name);
-    if (found == r.byName.end()) return Event();
-    ++found->second->handles;
-    return Event(found->second);
+    try {
+        const std::u16string key = NamespaceName(name);
+        Registry& r = TheRegistry();
+        std::lock_guard<std::mutex> guard(r.lock);
+        auto found = r.byName.find(key);
+        if (found == r.byName.end()) return Event();
+        ++found->second->handles;
+        return Event(found->second);
+    } catch (...) {
+        return Event();
+    }
 }
 
 bool Event::Set() {

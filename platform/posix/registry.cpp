@@ -71,7 +71,7 @@ struct Entry {
 };
 
 struct Section {
-    std::string header;       // the raw header line
+    std::string header;         // the raw header line
     bool localMachine = false;  // a key under HKEY_LOCAL_MACHINE
     bool deletesKey = false;    // "[-HKEY_...]"
     std::u16string key;         // normalized key path below HKEY_LOCAL_MACHINE
@@ -419,8 +419,8 @@ std::string FormatValue(const std::u16string& name, std::uint32_t type,
     }
     char buffer[32];
     if (type == kRegDword && data.size() == 4) {
-        const std::uint32_t value =
-            data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<std::uint32_t>(data[3]) << 24);
+        const std::uint32_t value = data[0] | (data[1] << 8) | (data[2] << 16) |
+                                    (static_cast<std::uint32_t>(data[3]) << 24);
         std::snprintf(buffer, sizeof buffer, "dword:%08x", value);
         return line + buffer;
     }
@@ -629,9 +629,8 @@ bool WriteRegistryValue(const std::u16string& keyPath, const std::u16string& val
                 file.prelude.push_back("");
             }
             Section section;
-            section.header = std::string("[") + kRoot + "\\" +
-                             posix::Utf16ToUtf8(TrimKeyPath(keyPath)) +
-                             "]";
+            section.header =
+                std::string("[") + kRoot + "\\" + posix::Utf16ToUtf8(TrimKeyPath(keyPath)) + "]";
             section.localMachine = true;
             section.key = key;
             section.entries.push_back(std::move(fresh));

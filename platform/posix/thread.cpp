@@ -198,7 +198,7 @@ void Thread::Close() noexcept {
     if (handle->os.joinable()) {
         // A thread that has reported its end only has to return: joining it is immediate. One
         // that still runs is left to finish on its own.
-        if (finished) {
+        if (finished && handle->os.get_id() != std::this_thread::get_id()) {
             handle->os.join();
         } else {
             handle->os.detach();

@@ -14,8 +14,7 @@ bool GetCurrentDirectory(std::size_t bufferChars, std::u16string& directory) {
     if (bufferChars == 0 || bufferChars > 0xFFFFFFFFu) return false;
     try {
         std::vector<wchar_t> buffer(bufferChars, L'\0');
-        const DWORD length =
-            ::GetCurrentDirectoryW(static_cast<DWORD>(bufferChars), buffer.data());
+        const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(bufferChars), buffer.data());
         // 0 is a failure; a length of the buffer or more is the size it would have needed.
         if (length == 0 || length >= bufferChars) return false;
         directory = win32::FromWide(buffer.data(), length);

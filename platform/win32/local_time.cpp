@@ -56,16 +56,15 @@ LocalTime GetLocalTime() {
 std::u16string FormatShortDate(const LocalTime& time) {
     const SYSTEMTIME st = ToSystemTime(time);
     return FormatTwice([&](wchar_t* buffer, int size) {
-        return ::GetDateFormatW(LOCALE_SYSTEM_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer,
-                                size);
+        return ::GetDateFormatW(LOCALE_SYSTEM_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer, size);
     });
 }
 
 std::u16string FormatTime24(const LocalTime& time) {
     const SYSTEMTIME st = ToSystemTime(time);
     return FormatTwice([&](wchar_t* buffer, int size) {
-        return ::GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, TIME_FORCE24HOURFORMAT, &st, nullptr,
-                                buffer, size);
+        return ::GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, TIME_FORCE24HOURFORMAT, &st, nullptr, buffer,
+                                size);
     });
 }
 

@@ -68,9 +68,8 @@ bool RegistryKey::QueryData(const std::u16string& valueName, std::uint32_t& type
         }
         data.assign(size, 0);
         DWORD got = size;
-        const LONG result = ::RegQueryValueExW(AsKey(handle_), Wide(valueName), nullptr,
-                                               &valueType, data.empty() ? nullptr : data.data(),
-                                               &got);
+        const LONG result = ::RegQueryValueExW(AsKey(handle_), Wide(valueName), nullptr, &valueType,
+                                               data.empty() ? nullptr : data.data(), &got);
         if (result == ERROR_MORE_DATA) continue;
         if (result != ERROR_SUCCESS) return false;
         data.resize(got);
