@@ -40,9 +40,9 @@ CopyDataSendResult SendCopyData(WindowHandle target, WindowHandle from, const Co
 bool CopyDataRecordFromParam(LParam lParam, CopyDataRecord& record);
 
 // The receiving side of the console build's transport: a Unix-domain socket on which map
-// applications connect. Every connection is a peer window: it gets a window id that
-// IsCopyDataPeer reports as existing while the connection lasts, and blocks sent on it are handed
-// to the handler with that id as the sender. The server never runs a thread of its own: the thread
+// applications connect. Every connection is a peer window: it gets a window of the window registry
+// (platform/window.h) that IsWindow reports as existing while the connection lasts, and blocks
+// sent on it are handed to the handler with that window as the sender. The server never runs a thread of its own: the thread
 // that owns it (the user-interface thread) calls Poll, so the handler runs only there.
 // On Windows map applications reach the main window by WM_COPYDATA and no server is needed:
 // Listen returns false.
@@ -72,10 +72,6 @@ private:
 // The socket path map applications connect to: $SUNDRA_MAPAPP_SOCKET if set, else
 // $XDG_RUNTIME_DIR/sundra-synchronizer-mapapp.sock, else /tmp/sundra-synchronizer-mapapp-<uid>.sock.
 std::string DefaultCopyDataSocketPath();
-
-// True while the window id names a connected peer of this process's CopyDataServer (console
-// build); on Windows IsWindow.
-bool IsCopyDataPeer(WindowHandle window);
 
 // The map application's side of the console build's transport: one connection to the program.
 // Windows map applications use their own window and WM_COPYDATA instead (Connect returns false).

@@ -5,6 +5,7 @@
 // A side that waits for an answer handles the blocks that arrive first, so a block sent back
 // while the other side handles ours is taken before our send returns, as with WM_COPYDATA.
 #include "platform/copy_data.h"
+#include "platform/window.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -33,8 +34,6 @@ constexpr std::uint32_t kMaxBlockBytes = 64 * 1024;
 constexpr int kFrameRestMs = 1000;
 // The program's own window id as a map application sees it.
 constexpr WindowHandle kProgramWindow = 1;
-// Peer ids live apart from the ids of the window registry.
-constexpr WindowHandle kFirstPeerId = 0x40000001u;
 
 using Clock = std::chrono::steady_clock;
 
@@ -184,14 +183,15 @@ bool FillAddress(const std::string& path, sockaddr_un& address) {
     return true;
 }
 
-// The one server of the process and its peers. The peer table is read from any thread
-// (IsCopyDataPeer); the handler and the sockets are used on the server's thread only.
+// The one server of the process and its peers. Each connection is a window of the window
+// registry for as long as it lasts, so IsWindow tells whether the map application is still there.
+// The handler and the sockets are used on the server's thread only; the mutex keeps the table
+// sound should a send come from another thread.
 struct ServerState {
     std::mutex mutex;
     CopyDataServer* owner = nullptr;
     CopyDataHandler handler;
     std::map<WindowHandle, int> peers;
-    WindowHandle nextId = kFirstPeerId;
 };
 
 ServerState& Server() {
@@ -210,6 +210,7 @@ void DropPeer(WindowHandle id) {
         s.peers.erase(it);
     }
     ::close(fd);
+    DestroyWindow(id);
 }
 
 }  // namespace
@@ -228,12 +229,6 @@ bool CopyDataRecordFromParam(LParam lParam, CopyDataRecord& record) {
     if (lParam == 0) return false;
     record = *reinterpret_cast<const CopyDataRecord*>(lParam);
     return true;
-}
-
-bool IsCopyDataPeer(WindowHandle window) {
-    auto& s = Server();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    return s.peers.count(window) != 0;
 }
 
 CopyDataSendResult SendCopyData(WindowHandle target, WindowHandle /*from*/,
@@ -341,8 +336,13 @@ int CopyDataServer::Poll(std::uint32_t timeoutMs) {
             const int peer = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
             if (peer < 0) break;
             SetSendTimeout(peer);
+            const WindowHandle id = CreateTopLevelWindow(u"Map application connection", nullptr);
+            if (id == 0) {
+                ::close(peer);
+                continue;
+            }
             std::lock_guard<std::mutex> lock(s.mutex);
-            s.peers.emplace(s.nextId++, peer);
+            s.peers.emplace(id, peer);
         }
     }
     return handled;
@@ -358,7 +358,10 @@ void CopyDataServer::Close() noexcept {
         s.owner = nullptr;
         s.handler = nullptr;
     }
-    for (const auto& entry : peers) ::close(entry.second);
+    for (const auto& entry : peers) {
+        ::close(entry.second);
+        DestroyWindow(entry.first);
+    }
     ::close(listenFd_);
     listenFd_ = -1;
     ::unlink(path_.c_str());

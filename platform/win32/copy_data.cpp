@@ -42,10 +42,6 @@ bool CopyDataRecordFromParam(LParam lParam, CopyDataRecord& record) {
     return true;
 }
 
-bool IsCopyDataPeer(WindowHandle window) {
-    return window != 0 && ::IsWindow(reinterpret_cast<HWND>(window)) != FALSE;
-}
-
 std::string DefaultCopyDataSocketPath() { return std::string(); }
 
 // Windows map applications send WM_COPYDATA to the main window; there is no socket to serve.

@@ -13,6 +13,7 @@
 #include "messaging/message_codes.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "platform/window.h"
 #include "tests/integration/coord/coord_test_support.h"
 
 namespace {
@@ -103,10 +104,14 @@ TEST_F(MapAppTest, RefusalKeepsTheServiceWaitingForConsent) {
 
 TEST_F(MapAppTest, ProtectionAndShutDownReachTheCoordinator) {
     StartMapApp("--protect --exit-after=1500");
+    const platform::WindowHandle peer = coordinator->MapAppWindow();
+    EXPECT_TRUE(platform::IsWindow(peer));
     EXPECT_EQ(coordinator->Status()[4], 1);
     EXPECT_EQ(log->Count("Databases: Write lock request initiated"), 1);
     ASSERT_TRUE(window.PumpUntil(15000, [this] { return coordinator->MapAppWindow() == 0; }));
     EXPECT_EQ(log->Count("Databases: Map app shutting down, unregistered"), 1);
+    // Once the map application is gone, its window no longer exists.
+    EXPECT_TRUE(window.PumpUntil(15000, [peer] { return !platform::IsWindow(peer); }));
 }
 
 TEST_F(MapAppTest, AMapAppThatNeverAnswersHoldsTheUserInterfaceOnlyForTheBound) {
