@@ -220,3 +220,18 @@ TEST_F(WatchdogTest, WithoutTheServiceProgramEveryPollFailsToStartItAndReportsNo
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WatchdogTest, AStopRightAfterTheStartIsNeverMissed) {
+    // The watchdog is destroyed while its thread may not have run a single line: the abort event
+    // exists before the thread, so the thread still ends at once instead of after the 30 s bound.
+    constexpr int kRounds = 10;
+    for (int i = 0; i < kRounds; ++i) {
+        SynchronizationWatchdog watchdog(recorder, recorder, 60000);
+    }
+    EXPECT_EQ(recorder->CountLine("Watchdog: Synchronisation service watchdog has been stopped"), kRounds);
+    EXPECT_EQ(recorder->CountLine("Watchdog: Stopping synchronisation service watchdog..."), kRounds);
+}
+
+}  // namespace
