@@ -9,7 +9,7 @@ namespace application {
 // byte, so a character above U+00FF cannot be stored: the write stops there, what came before it
 // stays in the file, and the write reports failure.
 class LogFile {
-public:
+  public:
     // Opens for appending, creating the file when it does not exist and keeping its contents.
     bool Open(const std::u16string& path);
     bool IsOpen() const { return stream_.is_open(); }
@@ -17,7 +17,7 @@ public:
     bool WriteLine(const std::u16string& text);
     bool Close();
 
-private:
+  private:
     std::ofstream stream_;
 };
 
