@@ -12,10 +12,9 @@ SenderPointer DefaultApplicationObjects::CreateMessageSender(platform::WindowHan
     return std::make_shared<messaging::MessageSender>(mainWindow);
 }
 
-LogObjects DefaultApplicationObjects::CreateLog(const SenderPointer& sender,
+LogPointer DefaultApplicationObjects::CreateLog(const SenderPointer& sender,
                                                 platform::WindowHandle logList) {
-    auto log = std::make_shared<logging::SynchronizationLog>(sender, logList);
-    return LogObjects{log, log};
+    return std::make_shared<logging::SynchronizationLog>(sender, logList);
 }
 
 ListenerPointer DefaultApplicationObjects::CreateServiceStateListener(

@@ -23,20 +23,15 @@ using DatabasesPointer = std::shared_ptr<data_objects::VoruDatabasesObject>;
 // The presenter only keeps the watchdog alive and lets it go; it never calls it.
 using WatchdogPointer = std::shared_ptr<void>;
 
-// The log is both the logging interface and a listener of the bus (it writes its queued lines
-// into the list on the user-interface thread): one object, two views of it.
-struct LogObjects {
-    LogPointer log;
-    ListenerPointer listener;
-};
-
 // Every operation may return an empty pointer (the object could not be created) or throw; the
 // wiring stops there either way.
 class IApplicationObjects {
   public:
     virtual ~IApplicationObjects() = default;
     virtual SenderPointer CreateMessageSender(platform::WindowHandle mainWindow) = 0;
-    virtual LogObjects CreateLog(const SenderPointer& sender, platform::WindowHandle logList) = 0;
+    // The log is also a listener of the bus (it writes its queued lines on the user-interface
+    // thread).
+    virtual LogPointer CreateLog(const SenderPointer& sender, platform::WindowHandle logList) = 0;
     virtual ListenerPointer CreateServiceStateListener(platform::WindowHandle label) = 0;
     virtual ListenerPointer CreateCommunicationStateListener(platform::WindowHandle label,
                                                              platform::WindowHandle mainWindow) = 0;
@@ -53,7 +48,7 @@ class IApplicationObjects {
 class DefaultApplicationObjects : public IApplicationObjects {
   public:
     SenderPointer CreateMessageSender(platform::WindowHandle mainWindow) override;
-    LogObjects CreateLog(const SenderPointer& sender, platform::WindowHandle logList) override;
+    LogPointer CreateLog(const SenderPointer& sender, platform::WindowHandle logList) override;
     ListenerPointer CreateServiceStateListener(platform::WindowHandle label) override;
     ListenerPointer CreateCommunicationStateListener(platform::WindowHandle label,
                                                      platform::WindowHandle mainWindow) override;

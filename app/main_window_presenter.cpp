@@ -38,10 +38,9 @@ bool MainWindowPresenter::Initialize() {
     try {
         sender_ = objects_->CreateMessageSender(controls_.mainWindow);
         if (sender_) {
-            LogObjects log = objects_->CreateLog(sender_, controls_.logList);
-            log_ = std::move(log.log);
+            log_ = objects_->CreateLog(sender_, controls_.logList);
             if (log_) {
-                if (log.listener) listeners_.push_back(std::move(log.listener));
+                listeners_.push_back(log_);
                 if (auto service =
                         objects_->CreateServiceStateListener(controls_.serviceStateLabel)) {
                     listeners_.push_back(std::move(service));
