@@ -2,6 +2,7 @@
 
 #include "manager/xml_messages.h"
 #include "messaging/message_codes.h"
+#include "messaging/synchronous_exchange.h"
 #include "platform/event.h"
 #include "platform/text.h"
 
@@ -164,12 +165,9 @@ extcomm::SyncEventResult SynchronizationEventsListener::LockStatusChanged(const 
 
 SynchronizationEventsListener::Exchange SynchronizationEventsListener::AskUserInterface(
     std::uint32_t code, LockQuery& query) {
-    platform::Event done = platform::Event::CreateUnnamed();
-    if (!done.IsValid()) return Exchange::NoEvent;
-    if (!sender->Post(code, reinterpret_cast<platform::WParam>(&query), done.ToParam())) {
-        return Exchange::NotAnswered;
-    }
-    return done.Wait(platform::kInfinite) == platform::WaitResult::Signaled
+    // The dispatch answers only questions registered with the exchange, and the exchange never
+    // lets this thread wait for a window that is gone or a program that is shutting down.
+    return synchronization::messaging::AskSynchronously(*sender, code, query)
                ? Exchange::Answered
                : Exchange::NotAnswered;
 }

@@ -17,10 +17,23 @@
 #include "manager/lock_query.h"
 #include "messaging/i_message_sender.h"
 #include "messaging/message_codes.h"
+#include "messaging/synchronous_exchange.h"
 #include "platform/event.h"
 #include "platform/text.h"
 
 namespace link_test {
+
+// Answers a synchronous question as the main window's dispatch does: the question is claimed
+// from the exchange, answered (or left as it is when answer is empty) and completed.
+inline bool AnswerQuestion(std::uint32_t code, platform::WParam wParam, platform::LParam lParam,
+                           std::optional<bool> answer, bool answered = true) {
+    synchronization::manager::LockQuery* query =
+        synchronization::messaging::ClaimExchange(code, wParam, lParam);
+    if (query == nullptr) return false;
+    if (answer) query->answer = *answer;
+    synchronization::messaging::CompleteExchange(lParam, answered);
+    return true;
+}
 
 // Keeps every line, narrowed, in order; safe from any thread.
 class RecordingLog : public synchronization::logging::ISynchronizationLogging {
@@ -88,9 +101,7 @@ public:
         changed_.notify_all();
         if (!deliver) return false;
         if (synchronization::messaging::IsSynchronousMessage(code)) {
-            auto* query = reinterpret_cast<synchronization::manager::LockQuery*>(wParam);
-            if (answer) query->answer = *answer;
-            platform::Event::SetFromParam(lParam);
+            AnswerQuestion(code, wParam, lParam, answer);
         }
         return true;
     }

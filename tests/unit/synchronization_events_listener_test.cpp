@@ -231,17 +231,18 @@ TEST(ListenerExceptions, NeverReachTheLibrary) {
     EXPECT_EQ(raise(extcomm::ServiceConnected, u""), 0);
     EXPECT_EQ(raise(extcomm::LockReadinessQuery, kWrite), 1);
     EXPECT_EQ(raise(extcomm::LockRequest, kWrite), 1);
-    EXPECT_EQ(raise(extcomm::LockReleased, kWrite), 1);
+    // The synchronous exchange takes a post that throws as a post that failed: nobody heard of the
+    // release, which has happened all the same.
+    EXPECT_EQ(raise(extcomm::LockReleased, kWrite), 2);
     EXPECT_EQ(raise(extcomm::LockGranted, u"<LockLink uid=\"1\"><Cookie>5</Cookie></LockLink>"), 0);
 }
 
 TEST_F(ListenerTest, ConcurrentQuestionsEachGetTheirOwnAnswer) {
     // Odd threads ask about an object the user interface refuses; each must see its own answer.
     struct Answering : synchronization::messaging::IMessageSender {
-        bool Post(std::uint32_t, platform::WParam wParam, platform::LParam lParam) override {
+        bool Post(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) override {
             auto* query = reinterpret_cast<synchronization::manager::LockQuery*>(wParam);
-            query->answer = query->object == u"yes";
-            return platform::Event::SetFromParam(lParam);
+            return link_test::AnswerQuestion(code, wParam, lParam, query->object == u"yes");
         }
         bool Post(std::uint32_t) override { return true; }
     };

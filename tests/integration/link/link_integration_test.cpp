@@ -107,10 +107,11 @@ private:
             queue_.pop_front();
             lock.unlock();
             if (codes::IsSynchronousMessage(message.code) && message.lParam != 0) {
-                auto* query = reinterpret_cast<synchronization::manager::LockQuery*>(message.wParam);
-                if (message.code != codes::WM_SYNC_WRITE_LOCK_RELEASED) query->answer = answer.load();
-                ++answered;
-                platform::Event::SetFromParam(message.lParam);
+                std::optional<bool> value;
+                if (message.code != codes::WM_SYNC_WRITE_LOCK_RELEASED) value = answer.load();
+                if (link_test::AnswerQuestion(message.code, message.wParam, message.lParam, value)) {
+                    ++answered;
+                }
             }
             lock.lock();
             handled_.push_back(message);
@@ -118,7 +119,10 @@ private:
         }
         // Whoever still waits is let go: the window is gone.
         for (const auto& message : queue_) {
-            if (codes::IsSynchronousMessage(message.code)) platform::Event::SetFromParam(message.lParam);
+            if (codes::IsSynchronousMessage(message.code)) {
+                link_test::AnswerQuestion(message.code, message.wParam, message.lParam, std::nullopt,
+                                          false);
+            }
         }
     }
 
