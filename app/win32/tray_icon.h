@@ -1,7 +1,8 @@
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs windows.h before it.
+#include <shellapi.h>
 
 // The notification-area icon. The object is itself a hidden 10x10 popup window, the callback
 // window that receives the notification area's messages.
