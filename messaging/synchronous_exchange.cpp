@@ -1,5 +1,6 @@
 #include "messaging/synchronous_exchange.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -27,6 +28,11 @@ struct Exchanges {
     std::map<platform::LParam, Exchange> pending;
     bool closed = false;
 };
+
+std::atomic<std::thread::id>& DispatchThread() {
+    static std::atomic<std::thread::id> id{std::thread::id()};
+    return id;
+}
 
 Exchanges& TheExchanges() {
     static Exchanges exchanges;
@@ -72,7 +78,7 @@ bool Fail(manager::LockQuery& query) {
 bool AskSynchronouslyWith(IMessageSender& sender, std::uint32_t code, manager::LockQuery& query,
                           IExchangeSignal& signal, std::uint32_t sliceMs) {
     const platform::LParam key = signal.ToParam();
-    if (key == 0) {
+    if (key == 0 || DispatchThread().load() == std::this_thread::get_id()) {
         return Fail(query);
     }
     try {
@@ -131,6 +137,8 @@ bool AskSynchronouslyWith(IMessageSender& sender, std::uint32_t code, manager::L
         std::this_thread::yield();
     }
 }
+
+void NoteDispatchThread() { DispatchThread().store(std::this_thread::get_id()); }
 
 int CancelPendingExchanges() {
     Exchanges& exchanges = TheExchanges();

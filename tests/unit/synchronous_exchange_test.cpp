@@ -147,12 +147,12 @@ TEST_F(ExchangeTest, TheUserInterfaceThreadAnswers) {
 TEST_F(ExchangeTest, AFailedPostReleasesTheAskerAtOnce) {
     MessageSender sender(window_);
     platform::DestroyWindow(window_);
-    TestSignal signal;
-    LockQuery query{u"A", u"B", true};
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(
-        sm::AskSynchronouslyWith(sender, sm::WM_SYNC_WRITE_LOCK_REQUEST, query, signal, 5000));
-    EXPECT_FALSE(query.answer);
+    auto answer = AskOnThread(sender, 5000);
+    ASSERT_EQ(answer.wait_for(std::chrono::seconds(4)), std::future_status::ready);
+    const auto [valid, ready] = answer.get();
+    EXPECT_FALSE(valid);
+    EXPECT_FALSE(ready);
     // Released without waiting for a single slice.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
@@ -186,11 +186,10 @@ TEST_F(ExchangeTest, CancelReleasesAQueuedQuestionAndItsMessageReachesNoListener
 
     // Until reopened, questions fail at once.
     MessageSender plain(window_);
-    TestSignal signal;
-    LockQuery query;
-    EXPECT_FALSE(
-        sm::AskSynchronouslyWith(plain, sm::WM_SYNC_WRITE_LOCK_READINESS, query, signal, 5000));
-    EXPECT_FALSE(query.answer);
+    auto refused = AskOnThread(plain, 5000);
+    ASSERT_EQ(refused.wait_for(std::chrono::seconds(4)), std::future_status::ready);
+    EXPECT_EQ(refused.get(), std::make_pair(false, false));
+    EXPECT_EQ(platform::PumpMessages(window_, 0), 0);  // nothing was posted
     sm::ReopenExchanges();
     auto again = AskOnThread(plain);
     PumpUntilReady(again);
@@ -208,6 +207,43 @@ TEST_F(ExchangeTest, AVanishedWindowReleasesTheAsker) {
     EXPECT_FALSE(valid);
     EXPECT_FALSE(ready);
     EXPECT_EQ(answerer_->calls, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Asks from inside a dispatch, that is on the user-interface thread itself.
+class SelfAsker : public sm::IMessageListener {
+  public:
+    explicit SelfAsker(sm::IMessageSender& sender) : sender_(sender) {}
+    bool OnMessage(std::uint32_t code, platform::WParam, platform::LParam) override {
+        if (code != sm::WM_SYNC_CONNECTED) {
+            return false;
+        }
+        TestSignal signal;
+        LockQuery query;
+        valid =
+            sm::AskSynchronouslyWith(sender_, sm::WM_SYNC_WRITE_LOCK_REQUEST, query, signal, 60000);
+        answer = query.answer;
+        return true;
+    }
+    bool valid = true;
+    bool answer = true;
+
+  private:
+    sm::IMessageSender& sender_;
+};
+
+TEST_F(ExchangeTest, AQuestionFromTheDispatchingThreadFailsAtOnce) {
+    MessageSender sender(window_);
+    auto asker = std::make_shared<SelfAsker>(sender);
+    listeners_.push_back(asker);
+    ASSERT_TRUE(sender.Post(sm::WM_SYNC_CONNECTED));
+    EXPECT_EQ(platform::PumpMessages(window_, 5000), 1);
+    EXPECT_FALSE(asker->valid);
+    EXPECT_FALSE(asker->answer);
+    EXPECT_EQ(answerer_->calls, 1);  // the connection message itself; no question was posted
 }
 
 }  // namespace
