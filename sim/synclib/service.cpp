@@ -183,11 +183,13 @@ std::int32_t Service::OnRequest(std::int32_t kind, const char16_t* text) {
         for (const auto& [word, ms] : blocks_) {
             if (KindMatches(word, kind) || word == "all") blockMs = ms;
         }
+        // Written before an await can see the request, so that the journal keeps the order in
+        // which the scenario saw things.
+        Journal("request " + RequestName(kind) + "(" + std::to_string(kind) +
+                ") result=" + std::to_string(result) +
+                (text ? " text=" + EscapeForJournal(copy) : std::string(" null")));
     }
     changed_.notify_all();
-    Journal("request " + RequestName(kind) + "(" + std::to_string(kind) +
-            ") result=" + std::to_string(result) +
-            (text ? " text=" + EscapeForJournal(copy) : std::string(" null")));
     if (blockMs > 0) {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait_for(lock, std::chrono::milliseconds(blockMs), [&] { return stopping_; });

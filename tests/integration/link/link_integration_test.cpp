@@ -234,6 +234,43 @@ TEST_F(LinkTest, TheFirstLockRequestReachesTheServiceByteForByte) {
     EXPECT_EQ(Journal().back(), "close");
 }
 
+TEST_F(LinkTest, WhileTheServiceIsDisconnectedOnlyConnectionChecksGoOut) {
+    Scenario("autoanswer on\nawait check\nawait check\nawait check\nmark connecting\nconnect\n");
+    auto manager = MakeManager();
+    ASSERT_TRUE(manager->Initialize(ui, log));
+    EXPECT_EQ(manager->Lock(u"Duzaduza Databases", u"Databases", true), 1u);
+    ASSERT_TRUE(ui->WaitForCount(codes::WM_SYNC_LOCK_STATE, 1));
+    manager.reset();
+    // Before the service connected, every check answered 0 and the lock request waited.
+    const auto records = Journal();
+    const auto connecting = std::find(records.begin(), records.end(), "mark connecting");
+    ASSERT_NE(connecting, records.end());
+    std::size_t checks = 0;
+    for (auto it = records.begin(); it != connecting; ++it) {
+        if (it->rfind("request ", 0) != 0) continue;
+        EXPECT_EQ(*it, "request ConnectionCheck(0) result=0 text=");
+        ++checks;
+    }
+    EXPECT_GE(checks, 3u);
+    EXPECT_GE(ui->Count(codes::WM_SYNC_DISCONNECTED), 3u);
+    EXPECT_EQ(JournalStartingWith("request LockTask(3)").size(), 1u);
+}
+
+TEST_F(LinkTest, TheDemosDefaultScenarioConnectsAndGrantsTheReadLock) {
+    link_integration::SetEnvironment("SUNDRA_SYNCLIB_SCENARIO", "");
+    auto manager = MakeManager();
+    ASSERT_TRUE(manager->Initialize(ui, log));
+    ASSERT_TRUE(ui->WaitForCount(codes::WM_SYNC_CONNECTED, 1));
+    EXPECT_EQ(manager->Lock(u"Duzaduza Databases", u"Databases", true), 1u);
+    ASSERT_TRUE(ui->WaitForCount(codes::WM_SYNC_LOCK_STATE, 1));
+    EXPECT_TRUE(log->WaitFor(
+        "Synchronization service: Synchronization service started (simulated)"));
+    manager.reset();
+    EXPECT_EQ(Journal().front(), "open scenario=default");
+    EXPECT_THAT(ui->Handled(codes::WM_SYNC_LOCK_STATE),
+                ElementsAre(link_test::Posted{codes::WM_SYNC_LOCK_STATE, 1, 1}));
+}
+
 TEST_F(LinkTest, AFileThatIsNoLibraryFailsInitialize) {
     const fs::path notALibrary = folder / "not_a_library.dll";
     std::ofstream(notALibrary) << "no library here\n";
