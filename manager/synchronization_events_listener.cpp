@@ -35,8 +35,8 @@ void SynchronizationEventsListener::Log(const std::u16string& line) {
 extcomm::SyncEventResult SynchronizationEventsListener::OnSyncEvent(
     const extcomm::SyncEventKind& kind, const char16_t* text) {
     const std::int32_t value = kind;
-    const bool question = value == extcomm::LockReadinessQuery ||
-                          value == extcomm::LockRequest || value == extcomm::LockReleased;
+    const bool question = value == extcomm::LockReadinessQuery || value == extcomm::LockRequest ||
+                          value == extcomm::LockReleased;
     try {
         switch (value) {
             case extcomm::ServiceConnected:
@@ -117,8 +117,8 @@ bool SynchronizationEventsListener::LockRequest(const std::u16string& text, bool
         return false;  // denied: nobody could decide
     }
     granted = query.answer;
-    Log(kPrefix + object + u" write lock" + (granted ? u" granted" : u" denied") + u" (UID:" +
-        uid + u")");
+    Log(kPrefix + object + u" write lock" + (granted ? u" granted" : u" denied") + u" (UID:" + uid +
+        u")");
     return true;
 }
 
@@ -156,7 +156,9 @@ extcomm::SyncEventResult SynchronizationEventsListener::LockStatusChanged(const 
     bool failed = true;
     if (!ParseLockStatus(text, taskId, locked, failed)) return extcomm::NoAnswer;
     Log(kPrefix + u"Lock (ID:" + Decimal(taskId) + u") " +
-        (failed ? u"has failed" : locked ? u"is now locked" : u"is now unlocked"));
+        (failed   ? u"has failed"
+         : locked ? u"is now locked"
+                  : u"is now unlocked"));
     const platform::LParam state = failed ? 0 : locked ? 1 : 2;
     sender->Post(codes::WM_SYNC_LOCK_STATE, static_cast<platform::WParam>(taskId), state);
     return extcomm::Accepted;
@@ -169,9 +171,8 @@ SynchronizationEventsListener::Exchange SynchronizationEventsListener::AskUserIn
     if (!sender->Post(code, reinterpret_cast<platform::WParam>(&query), done.ToParam())) {
         return Exchange::NotAnswered;
     }
-    return done.Wait(platform::kInfinite) == platform::WaitResult::Signaled
-               ? Exchange::Answered
-               : Exchange::NotAnswered;
+    return done.Wait(platform::kInfinite) == platform::WaitResult::Signaled ? Exchange::Answered
+                                                                            : Exchange::NotAnswered;
 }
 
 }  // namespace synchronization::manager

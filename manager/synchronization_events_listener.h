@@ -16,7 +16,7 @@ namespace synchronization::manager {
 // write-lock questions waits there for the answer. Called on the library's threads, also
 // concurrently; it keeps no state besides its two members.
 class SynchronizationEventsListener : public voru::synchronization::extcomm::ISyncEvents {
-public:
+  public:
     SynchronizationEventsListener(
         const std::shared_ptr<synchronization::messaging::IMessageSender>& sender,
         const std::shared_ptr<synchronization::logging::ISynchronizationLogging>& log);
@@ -25,7 +25,7 @@ public:
     voru::synchronization::extcomm::SyncEventResult OnSyncEvent(
         const voru::synchronization::extcomm::SyncEventKind& kind, const char16_t* text) override;
 
-private:
+  private:
     enum class Exchange { Answered, NoEvent, NotAnswered };
 
     bool Readiness(const std::u16string& text, bool& ready);

@@ -24,7 +24,7 @@ namespace link_test {
 
 // Keeps every line, narrowed, in order; safe from any thread.
 class RecordingLog : public synchronization::logging::ISynchronizationLogging {
-public:
+  public:
     bool Log(const std::u16string& text) override { return Add(platform::Narrow(text)); }
     bool Log(const std::string& text) override { return Add(text); }
     bool OnMessage(std::uint32_t, platform::WParam, platform::LParam) override { return false; }
@@ -38,7 +38,8 @@ public:
         lines_.clear();
     }
     // Waits (bounded) until a line equal to text has been written.
-    bool WaitFor(const std::string& text, std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+    bool WaitFor(const std::string& text,
+                 std::chrono::milliseconds bound = std::chrono::seconds(10)) {
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, bound, [&] {
             for (const auto& line : lines_) {
@@ -48,7 +49,7 @@ public:
         });
     }
 
-private:
+  private:
     bool Add(const std::string& line) {
         {
             std::lock_guard<std::mutex> guard(mutex_);
@@ -73,16 +74,17 @@ struct Posted {
 // the answer is written into the LockQuery record and the event is set; the answer comes from
 // `answer`, and `deliver` decides whether the post succeeds at all.
 class RecordingSender : public synchronization::messaging::IMessageSender {
-public:
+  public:
     bool Post(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) override {
         {
             std::lock_guard<std::mutex> guard(mutex_);
-            posted_.push_back({code, synchronization::messaging::IsSynchronousMessage(code) ? 0 : wParam,
-                               synchronization::messaging::IsSynchronousMessage(code) ? 0 : lParam});
+            posted_.push_back(
+                {code, synchronization::messaging::IsSynchronousMessage(code) ? 0 : wParam,
+                 synchronization::messaging::IsSynchronousMessage(code) ? 0 : lParam});
             if (synchronization::messaging::IsSynchronousMessage(code)) {
                 auto* query = reinterpret_cast<synchronization::manager::LockQuery*>(wParam);
-                asked_.push_back({code, platform::Narrow(query->object), platform::Narrow(query->uid),
-                                  query->answer});
+                asked_.push_back({code, platform::Narrow(query->object),
+                                  platform::Narrow(query->uid), query->answer});
             }
         }
         changed_.notify_all();
@@ -130,7 +132,7 @@ public:
     bool deliver = true;
     std::optional<bool> answer;  // none: the record is left as it came
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Posted> posted_;
@@ -149,7 +151,7 @@ inline void PrintTo(const Sent& sent, std::ostream* out) {
 // A communication object whose connection check answers checkResult; records every request.
 // While `blocked` is set, every call waits until it is cleared.
 class FakeCommunication : public voru::synchronization::extcomm::ICommunication {
-public:
+  public:
     std::int32_t SendRequest(const voru::synchronization::extcomm::SyncRequestKind& kind,
                              const char16_t* text) override {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -189,7 +191,7 @@ public:
         return changed_.wait_for(lock, bound, [&] { return done(sent_); });
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Sent> sent_;

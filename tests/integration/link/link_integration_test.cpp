@@ -42,7 +42,7 @@ const std::u16string kKey = u"Software\\R-Iri\\Synchronization";
 // Plays the main window: a queue of posted messages drained by its own "user-interface"
 // thread, which answers the synchronous codes and then sets their event.
 class UiLoop : public synchronization::messaging::IMessageSender {
-public:
+  public:
     UiLoop() : thread_([this] { Run(); }) {}
     ~UiLoop() override {
         {
@@ -94,7 +94,7 @@ public:
     std::atomic<bool> answer{true};
     std::atomic<std::size_t> answered{0};
 
-private:
+  private:
     void Run() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
@@ -107,8 +107,10 @@ private:
             queue_.pop_front();
             lock.unlock();
             if (codes::IsSynchronousMessage(message.code) && message.lParam != 0) {
-                auto* query = reinterpret_cast<synchronization::manager::LockQuery*>(message.wParam);
-                if (message.code != codes::WM_SYNC_WRITE_LOCK_RELEASED) query->answer = answer.load();
+                auto* query =
+                    reinterpret_cast<synchronization::manager::LockQuery*>(message.wParam);
+                if (message.code != codes::WM_SYNC_WRITE_LOCK_RELEASED)
+                    query->answer = answer.load();
                 ++answered;
                 platform::Event::SetFromParam(message.lParam);
             }
@@ -118,7 +120,8 @@ private:
         }
         // Whoever still waits is let go: the window is gone.
         for (const auto& message : queue_) {
-            if (codes::IsSynchronousMessage(message.code)) platform::Event::SetFromParam(message.lParam);
+            if (codes::IsSynchronousMessage(message.code))
+                platform::Event::SetFromParam(message.lParam);
         }
     }
 
@@ -133,7 +136,7 @@ private:
 };
 
 class LinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::random_device random;
         folder = fs::temp_directory_path() / ("sundra-link-" + std::to_string(random()));
@@ -213,12 +216,11 @@ TEST_F(LinkTest, TheFirstLockRequestReachesTheServiceByteForByte) {
     manager->PauseSynchronization("", true);
     manager.reset();
 
-    EXPECT_THAT(
-        JournalStartingWith("request LockTask"),
-        ElementsAre("request LockTask(3) result=0 text=<?xml version=\"1.0\"?>\\n"
-                    "<LockDescription uid=\"1\">\\n"
-                    "<ObjectLink>Chart Object &amp; Co/UID1</ObjectLink>\\n"
-                    "<Type>read</Type>\\n</LockDescription>\\n"));
+    EXPECT_THAT(JournalStartingWith("request LockTask"),
+                ElementsAre("request LockTask(3) result=0 text=<?xml version=\"1.0\"?>\\n"
+                            "<LockDescription uid=\"1\">\\n"
+                            "<ObjectLink>Chart Object &amp; Co/UID1</ObjectLink>\\n"
+                            "<Type>read</Type>\\n</LockDescription>\\n"));
     EXPECT_THAT(JournalStartingWith("request PauseRequest"),
                 ElementsAre("request PauseRequest(7) result=0 text=<?xml version=\"1.0\"?>\\n"
                             "<PauseSynchronization>\\n<DataType></DataType>\\n"
@@ -263,8 +265,8 @@ TEST_F(LinkTest, TheDemosDefaultScenarioConnectsAndGrantsTheReadLock) {
     ASSERT_TRUE(ui->WaitForCount(codes::WM_SYNC_CONNECTED, 1));
     EXPECT_EQ(manager->Lock(u"Duzaduza Databases", u"Databases", true), 1u);
     ASSERT_TRUE(ui->WaitForCount(codes::WM_SYNC_LOCK_STATE, 1));
-    EXPECT_TRUE(log->WaitFor(
-        "Synchronization service: Synchronization service started (simulated)"));
+    EXPECT_TRUE(
+        log->WaitFor("Synchronization service: Synchronization service started (simulated)"));
     manager.reset();
     EXPECT_EQ(Journal().front(), "open scenario=default");
     EXPECT_THAT(ui->Handled(codes::WM_SYNC_LOCK_STATE),
@@ -278,17 +280,16 @@ TEST_F(LinkTest, AFileThatIsNoLibraryFailsInitialize) {
     auto manager = MakeManager();
     EXPECT_FALSE(manager->Initialize(ui, log));
     EXPECT_FALSE(manager->IsInitialized());
-    EXPECT_THAT(log->Lines(),
-                ElementsAre("Manager: Initializing communication...",
-                            "Connecting to the synchronization service...",
-                            "Disconnecting from the synchronization service...",
-                            "Disconnected from the synchronization service",
-                            "Failed to connect to the synchronization service",
-                            "Manager: ERROR: Failed to initialize communication",
-                            "Manager: Unloading...",
-                            "Disconnecting from the synchronization service...",
-                            "Disconnected from the synchronization service",
-                            "Manager: Unloaded"));
+    EXPECT_THAT(
+        log->Lines(),
+        ElementsAre("Manager: Initializing communication...",
+                    "Connecting to the synchronization service...",
+                    "Disconnecting from the synchronization service...",
+                    "Disconnected from the synchronization service",
+                    "Failed to connect to the synchronization service",
+                    "Manager: ERROR: Failed to initialize communication", "Manager: Unloading...",
+                    "Disconnecting from the synchronization service...",
+                    "Disconnected from the synchronization service", "Manager: Unloaded"));
 }
 
 TEST_F(LinkTest, TheLoaderHandsOutTheObjectOnlyWhileConnected) {
@@ -334,21 +335,20 @@ TEST_F(LinkTest, EveryKindOfEventGetsItsAnswerOnTheLibrarysThreads) {
     for (const auto& record : JournalStartingWith("event ")) {
         answers.push_back(record.substr(0, record.find(" us=")));
     }
-    EXPECT_THAT(answers, ElementsAre("event ServiceConnected(0) answer=0",
-                                     "event Unknown(7) answer=0", "event Unknown(9) answer=0",
-                                     "event ServiceMessage(8) answer=0",
-                                     "event ServiceMessage(8) answer=0",
-                                     "event LockGranted(5) answer=0",
-                                     "event LockReadinessQuery(2) answer=2",
-                                     "event LockReadinessQuery(2) answer=1",
-                                     "event LockRequest(3) answer=1",
-                                     "event LockReleased(4) answer=2",
-                                     "event LockReadinessQuery(2) answer=1",
-                                     "event ServiceDisconnected(1) answer=0"));
+    EXPECT_THAT(
+        answers,
+        ElementsAre("event ServiceConnected(0) answer=0", "event Unknown(7) answer=0",
+                    "event Unknown(9) answer=0", "event ServiceMessage(8) answer=0",
+                    "event ServiceMessage(8) answer=0", "event LockGranted(5) answer=0",
+                    "event LockReadinessQuery(2) answer=2", "event LockReadinessQuery(2) answer=1",
+                    "event LockRequest(3) answer=1", "event LockReleased(4) answer=2",
+                    "event LockReadinessQuery(2) answer=1",
+                    "event ServiceDisconnected(1) answer=0"));
     EXPECT_TRUE(log->WaitFor("Synchronization service: Update A"));
     EXPECT_TRUE(log->WaitFor("Synchronization service: "));
-    EXPECT_TRUE(log->WaitFor(
-        "Synchronization service: Application is  NOT ready for Duzaduza Databases write lock (UID:Databases)"));
+    EXPECT_TRUE(
+        log->WaitFor("Synchronization service: Application is  NOT ready for Duzaduza Databases "
+                     "write lock (UID:Databases)"));
     EXPECT_EQ(ui->answered.load(), 3u);
 }
 
