@@ -26,14 +26,13 @@ class SynchronizationEventsListener : public voru::synchronization::extcomm::ISy
         const voru::synchronization::extcomm::SyncEventKind& kind, const char16_t* text) override;
 
   private:
-    enum class Exchange { Answered, NoEvent, NotAnswered };
-
     bool Readiness(const std::u16string& text, bool& ready);
     bool LockRequest(const std::u16string& text, bool& granted);
     bool Release(const std::u16string& text);
     voru::synchronization::extcomm::SyncEventResult LockGranted(const char16_t* text);
     voru::synchronization::extcomm::SyncEventResult LockStatusChanged(const char16_t* text);
-    Exchange AskUserInterface(std::uint32_t code, LockQuery& query);
+    // True when the user-interface thread answered.
+    bool AskUserInterface(std::uint32_t code, LockQuery& query);
     void Log(const std::u16string& line);
 
     std::shared_ptr<synchronization::messaging::IMessageSender> sender;

@@ -17,6 +17,7 @@
 #include "manager/lock_query.h"
 #include "messaging/i_message_sender.h"
 #include "messaging/message_codes.h"
+#include "messaging/synchronous_exchange.h"
 #include "platform/event.h"
 #include "platform/text.h"
 
@@ -63,6 +64,16 @@ class RecordingLog : public synchronization::logging::ISynchronizationLogging {
     std::vector<std::string> lines_;
 };
 
+// Does what the main window's dispatch does for a synchronous code: claims the exchange, writes
+// the answer into its record (none: left as it came) and releases the asker.
+inline void AnswerAtOnce(std::uint32_t code, platform::WParam wParam, platform::LParam lParam,
+                         std::optional<bool> answer) {
+    auto* query = synchronization::messaging::ClaimExchange(code, wParam, lParam);
+    if (!query) return;
+    if (answer) query->answer = *answer;
+    synchronization::messaging::CompleteExchange(lParam, true);
+}
+
 struct Posted {
     std::uint32_t code;
     platform::WParam wParam;
@@ -90,9 +101,7 @@ class RecordingSender : public synchronization::messaging::IMessageSender {
         changed_.notify_all();
         if (!deliver) return false;
         if (synchronization::messaging::IsSynchronousMessage(code)) {
-            auto* query = reinterpret_cast<synchronization::manager::LockQuery*>(wParam);
-            if (answer) query->answer = *answer;
-            platform::Event::SetFromParam(lParam);
+            AnswerAtOnce(code, wParam, lParam, answer);
         }
         return true;
     }

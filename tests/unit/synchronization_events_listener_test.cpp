@@ -252,17 +252,38 @@ TEST(ListenerExceptions, NeverReachTheLibrary) {
     EXPECT_EQ(raise(extcomm::ServiceConnected, u""), 0);
     EXPECT_EQ(raise(extcomm::LockReadinessQuery, kWrite), 1);
     EXPECT_EQ(raise(extcomm::LockRequest, kWrite), 1);
-    EXPECT_EQ(raise(extcomm::LockReleased, kWrite), 1);
+    // A post that throws counts as not delivered: the release happened all the same.
+    EXPECT_EQ(raise(extcomm::LockReleased, kWrite), 2);
     EXPECT_EQ(raise(extcomm::LockGranted, u"<LockLink uid=\"1\"><Cookie>5</Cookie></LockLink>"), 0);
+}
+
+class ThrowingLog : public RecordingLog {
+  public:
+    bool Log(const std::u16string&) override { throw std::runtime_error("disk full"); }
+};
+
+TEST(ListenerExceptions, FromTheLogGiveRejectedForQuestionsAndNoAnswerOtherwise) {
+    auto sender = std::make_shared<RecordingSender>();
+    SynchronizationEventsListener listener(sender, std::make_shared<ThrowingLog>());
+    const auto raise = [&](std::int32_t kind, const std::u16string& text) {
+        const auto k = static_cast<extcomm::SyncEventKind>(kind);
+        return listener.OnSyncEvent(k, text.c_str());
+    };
+    EXPECT_EQ(raise(extcomm::LockReadinessQuery, kRead), 1);
+    EXPECT_EQ(raise(extcomm::LockRequest, kWrite), 1);
+    EXPECT_EQ(raise(extcomm::LockReleased, kRead), 1);
+    EXPECT_EQ(raise(extcomm::LockGranted, u"<LockLink uid=\"1\"><Cookie>5</Cookie></LockLink>"), 0);
+    EXPECT_EQ(raise(extcomm::ServiceMessage, u"hello"), 0);
+    EXPECT_TRUE(sender->PostedMessages().empty());
 }
 
 TEST_F(ListenerTest, ConcurrentQuestionsEachGetTheirOwnAnswer) {
     // Odd threads ask about an object the user interface refuses; each must see its own answer.
     struct Answering : synchronization::messaging::IMessageSender {
-        bool Post(std::uint32_t, platform::WParam wParam, platform::LParam lParam) override {
+        bool Post(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) override {
             auto* query = reinterpret_cast<synchronization::manager::LockQuery*>(wParam);
-            query->answer = query->object == u"yes";
-            return platform::Event::SetFromParam(lParam);
+            AnswerAtOnce(code, wParam, lParam, query->object == u"yes");
+            return true;
         }
         bool Post(std::uint32_t) override { return true; }
     };
