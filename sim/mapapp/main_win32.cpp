@@ -15,6 +15,7 @@ namespace {
 constexpr UINT_PTR kDelayTimer = 1;
 constexpr UINT_PTR kExitTimer = 2;
 constexpr UINT_PTR kFindTimer = 3;
+constexpr UINT_PTR kProgramTimer = 4;
 constexpr int kConsentBox = 101;
 constexpr int kProtectBox = 102;
 constexpr int kStatusLabel = 103;
@@ -110,6 +111,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
                 ShowState();
             } else if (wParam == kExitTimer) {
                 DestroyWindow(window);
+            } else if (wParam == kProgramTimer && g_program && !IsWindow(g_program)) {
+                // The program has ended: nobody is left to talk to.
+                Say("program window gone");
+                g_program = nullptr;
+                DestroyWindow(window);
             } else if (wParam == kFindTimer && !g_program) {
                 g_program = FindProgram();
                 if (g_program) {
@@ -172,9 +178,16 @@ int main(int argc, char** argv) {
     if (g_options.noAnswer) {
         // A hung map application: registered, then it stops taking messages.
         Say("not answering");
-        Sleep(g_options.exitAfterMs >= 0 ? static_cast<DWORD>(g_options.exitAfterMs) : INFINITE);
+        mapapp::MarkNotAnswering();
+        const ULONGLONG start = GetTickCount64();
+        while (g_options.exitAfterMs < 0 ||
+               GetTickCount64() - start < static_cast<ULONGLONG>(g_options.exitAfterMs)) {
+            if (g_program && !IsWindow(g_program)) break;
+            Sleep(50);
+        }
         return 0;
     }
+    SetTimer(g_window, kProgramTimer, 100, nullptr);
     if (g_options.exitAfterMs >= 0) SetTimer(g_window, kExitTimer, static_cast<UINT>(g_options.exitAfterMs), nullptr);
 
     MSG message;

@@ -59,6 +59,10 @@ private:
     bool delayPending_ = false;
 };
 
+// Creates "mapapp.not-answering" in the working directory once --no-answer has taken effect, so
+// that a test knows when the map application no longer takes blocks.
+void MarkNotAnswering();
+
 // "01 01 00 ..." for the standard output.
 std::string Format(const std::uint8_t* bytes);
 

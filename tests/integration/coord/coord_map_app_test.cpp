@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data_objects/voru_databases_object.h"
@@ -59,7 +60,19 @@ protected:
         coordinator->OnMessage(msg::WM_SYNC_CONNECTION_CONFIRMED, 0, 0);
     }
     void TearDown() override {
-        if (mapAppPid != 0) platform::KillProcess(mapAppPid, 5000);
+        if (mapAppPid == 0) return;
+        // The map application ends by itself once the program's window is gone; force is the
+        // last resort (under Wine a killed console program can leave its console host behind).
+        window.Destroy();
+        auto running = [this] {
+            std::vector<std::uint32_t> ids;
+            platform::ListProcessIds(ids);
+            return std::find(ids.begin(), ids.end(), mapAppPid) != ids.end();
+        };
+        for (int waited = 0; waited < 5000 && running(); waited += 20) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (running()) platform::KillProcess(mapAppPid, 5000);
     }
 
     // Starts the map application and runs the user-interface loop until it has registered.
@@ -115,7 +128,12 @@ TEST_F(MapAppTest, ProtectionAndShutDownReachTheCoordinator) {
 }
 
 TEST_F(MapAppTest, AMapAppThatNeverAnswersHoldsTheUserInterfaceOnlyForTheBound) {
-    StartMapApp("--no-answer --exit-after=60000");
+    const auto marker = std::filesystem::path(COORD_WORK_DIR) / "mapapp.not-answering";
+    std::filesystem::remove(marker);
+    StartMapApp("--no-answer --exit-after=5000");
+    // Registration ends inside the map application's own send; only after that does it stop
+    // taking blocks.
+    ASSERT_TRUE(window.PumpUntil(15000, [&] { return std::filesystem::exists(marker); }));
     constexpr std::uint32_t kBoundMs = 500;
     coordinator->SetSendTimeout(kBoundMs);
     for (std::uint32_t code : {msg::WM_SYNC_WRITE_LOCK_READINESS, msg::WM_SYNC_WRITE_LOCK_REQUEST,

@@ -36,6 +36,8 @@ public:
         return stop();
     }
     void Pump(std::uint32_t ms);
+    // The program's end as a map application sees it: the window (or socket) goes away.
+    void Destroy();
 
     struct State;
 

@@ -83,9 +83,26 @@ protected:
         platform::DeleteRegistryValue(kKey, u"Path");
     }
     void TearDown() override {
-        for (const auto pid : started) platform::KillProcess(pid, 5000);
-        // A service that the watchdog started itself: stop the copy that is still running.
-        std::ofstream(work / "service" / "syncservice.stop") << "stop\n";
+        // The stand-ins end by themselves on a stop file in their directory; force is the last
+        // resort (under Wine a killed console program can leave its console host behind).
+        for (const char* dir : {"service", "elsewhere", "upper", "lower"}) {
+            if (!fs::exists(work / dir)) continue;
+            std::ofstream(work / dir / "syncservice.stop") << "stop\n";
+            std::ofstream(work / dir / "chartmodifier.stop") << "stop\n";
+        }
+        recorder->WaitFor([this] {
+            std::vector<std::uint32_t> ids;
+            platform::ListProcessIds(ids);
+            for (const auto pid : started) {
+                if (std::find(ids.begin(), ids.end(), pid) != ids.end()) return false;
+            }
+            return true;
+        }, 5000);
+        std::vector<std::uint32_t> ids;
+        platform::ListProcessIds(ids);
+        for (const auto pid : started) {
+            if (std::find(ids.begin(), ids.end(), pid) != ids.end()) platform::KillProcess(pid, 5000);
+        }
         platform::DeleteRegistryValue(kKey, u"App");
         platform::DeleteRegistryValue(kKey, u"Path");
     }

@@ -32,4 +32,6 @@ std::string MainWindowHarness::MapAppTarget() const { return state_->socket; }
 
 void MainWindowHarness::Pump(std::uint32_t ms) { state_->server.Poll(ms); }
 
+void MainWindowHarness::Destroy() { state_->server.Close(); }
+
 }  // namespace coordtest

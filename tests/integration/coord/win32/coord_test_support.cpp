@@ -39,8 +39,13 @@ void UseRegistryFile(const std::string&) {}
 MainWindowHarness::MainWindowHarness() : state_(new State) {}
 
 MainWindowHarness::~MainWindowHarness() {
-    if (state_->window) DestroyWindow(state_->window);
+    Destroy();
     delete state_;
+}
+
+void MainWindowHarness::Destroy() {
+    if (state_->window) DestroyWindow(state_->window);
+    state_->window = nullptr;
 }
 
 bool MainWindowHarness::Create(platform::CopyDataHandler handler) {
