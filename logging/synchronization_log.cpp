@@ -6,7 +6,8 @@
 
 namespace application::logging {
 
-SynchronizationLog::MessageQueue::MessageQueue(std::function<platform::LocalTime()> now) : now_(std::move(now)) {}
+SynchronizationLog::MessageQueue::MessageQueue(std::function<platform::LocalTime()> now)
+    : now_(std::move(now)) {}
 
 SynchronizationLog::MessageQueue::~MessageQueue() = default;
 
@@ -27,8 +28,9 @@ std::u16string SynchronizationLog::MessageQueue::Pop(platform::LocalTime& time) 
     return std::move(entry.text);
 }
 
-SynchronizationLog::SynchronizationLog(std::shared_ptr<synchronization::messaging::IMessageSender> sender,
-                                       platform::WindowHandle logList, TimeSource timeSource)
+SynchronizationLog::SynchronizationLog(
+    std::shared_ptr<synchronization::messaging::IMessageSender> sender,
+    platform::WindowHandle logList, TimeSource timeSource)
     : messageCode_(synchronization::messaging::WM_SYNC_LOG_PENDING),
       sender_(std::move(sender)),
       logList_(logList),

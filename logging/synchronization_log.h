@@ -17,7 +17,7 @@ namespace application::logging {
 // Takes log lines from any thread, stamps each with the local time at which it was queued, and
 // shows it on the user-interface thread as a line of the main window's log list (at most 50).
 class SynchronizationLog : public synchronization::logging::ISynchronizationLogging {
-public:
+  public:
     // Where the time stamps and their texts come from: the platform's local time and the system
     // locale's short date and 24-hour time, or a test's clock.
     struct TimeSource {
@@ -28,7 +28,7 @@ public:
 
     // The pending lines. Push and Pop may be called from any thread.
     class MessageQueue {
-    public:
+      public:
         explicit MessageQueue(std::function<platform::LocalTime()> now);
         virtual ~MessageQueue();
         MessageQueue(const MessageQueue&) = delete;
@@ -39,7 +39,7 @@ public:
         // The oldest entry's text and time; empty text and a zero time when there is none.
         std::u16string Pop(platform::LocalTime& time);
 
-    private:
+      private:
         struct Entry {
             std::u16string text;
             platform::LocalTime time;
@@ -65,7 +65,7 @@ public:
     bool Log(const std::u16string& text) override;
     bool Log(const std::string& text) override;
 
-private:
+  private:
     void WidenScrollableWidth(const std::u16string& line);
 
     const std::uint32_t messageCode_;

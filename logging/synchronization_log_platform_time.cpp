@@ -5,11 +5,14 @@
 
 namespace application::logging {
 
-SynchronizationLog::SynchronizationLog(std::shared_ptr<synchronization::messaging::IMessageSender> sender,
-                                       platform::WindowHandle logList)
-    : SynchronizationLog(std::move(sender), logList,
-                         TimeSource{[] { return platform::GetLocalTime(); },
-                                    [](const platform::LocalTime& time) { return platform::FormatShortDate(time); },
-                                    [](const platform::LocalTime& time) { return platform::FormatTime24(time); }}) {}
+SynchronizationLog::SynchronizationLog(
+    std::shared_ptr<synchronization::messaging::IMessageSender> sender,
+    platform::WindowHandle logList)
+    : SynchronizationLog(
+          std::move(sender), logList,
+          TimeSource{
+              [] { return platform::GetLocalTime(); },
+              [](const platform::LocalTime& time) { return platform::FormatShortDate(time); },
+              [](const platform::LocalTime& time) { return platform::FormatTime24(time); }}) {}
 
 }  // namespace application::logging

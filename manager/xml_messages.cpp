@@ -2,9 +2,8 @@
 
 #include <cctype>
 #include <cstring>
-#include <sstream>
-
 #include <pugixml.hpp>
+#include <sstream>
 
 #include "platform/text.h"
 
@@ -57,7 +56,8 @@ bool LoadRoot(const std::u16string& text, const char* rootName, pugi::xml_docume
         return false;
     }
     const std::string narrow = platform::Narrow(text);
-    if (!document.load_buffer(narrow.data(), narrow.size(), pugi::parse_default, pugi::encoding_utf8)) {
+    if (!document.load_buffer(narrow.data(), narrow.size(), pugi::parse_default,
+                              pugi::encoding_utf8)) {
         return false;
     }
     root = document.child(rootName);
@@ -111,8 +111,8 @@ bool SplitObjectLink(const std::string& link, std::u16string& object, std::u16st
         }
         const std::size_t uidEnd = link.find('/', slash + 1);
         const std::string objectPart = link.substr(start, slash - start);
-        const std::string uidPart =
-            link.substr(slash + 1, uidEnd == std::string::npos ? std::string::npos : uidEnd - slash - 1);
+        const std::string uidPart = link.substr(
+            slash + 1, uidEnd == std::string::npos ? std::string::npos : uidEnd - slash - 1);
         object = platform::Widen(objectPart);
         uid = platform::Widen(uidPart);
         return true;
@@ -218,7 +218,8 @@ bool ParseLockLink(const std::u16string& text, std::uint32_t& taskId, std::int32
     }
 }
 
-bool ParseLockStatus(const std::u16string& text, std::uint32_t& taskId, bool& locked, bool& failed) {
+bool ParseLockStatus(const std::u16string& text, std::uint32_t& taskId, bool& locked,
+                     bool& failed) {
     taskId = 0;
     locked = false;
     failed = true;

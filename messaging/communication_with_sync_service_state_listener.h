@@ -9,8 +9,9 @@ namespace application::event_listeners {
 
 // Shows the state of the connection in its label, hides the main window the first time the
 // connection comes up and shows it again when the connection is lost.
-class CommunicationWithSyncServiceStateListener : public synchronization::messaging::IMessageListener {
-public:
+class CommunicationWithSyncServiceStateListener
+    : public synchronization::messaging::IMessageListener {
+  public:
     CommunicationWithSyncServiceStateListener(platform::WindowHandle label,
                                               platform::WindowHandle mainWindow) noexcept
         : label_(label), mainWindow_(mainWindow) {}
@@ -20,7 +21,7 @@ public:
 
     bool WindowHiddenByListener() const noexcept { return windowHiddenByListener_; }
 
-private:
+  private:
     const platform::WindowHandle label_;
     const platform::WindowHandle mainWindow_;
     // Only what this listener did itself: a window the user showed again while connected stays.

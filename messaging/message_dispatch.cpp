@@ -13,6 +13,7 @@ DispatchResult Dispatch(const ListenerList& listeners, std::uint32_t code, platf
     if (!sm::IsSyncMessage(code)) {
         return result;
     }
+    sm::NoteDispatchThread();
     const bool synchronous = sm::IsSynchronousMessage(code) && lParam != 0;
     if (synchronous && sm::ClaimExchange(code, wParam, lParam) == nullptr) {
         // Its asker has already been answered and may be gone with its record.

@@ -11,7 +11,7 @@ namespace application::messaging {
 // Posts to the main window from any thread, without waiting for the message to be handled.
 class MessageSender : public synchronization::messaging::IMessageSender,
                       public synchronization::messaging::IMessageTarget {
-public:
+  public:
     explicit MessageSender(platform::WindowHandle mainWindow) noexcept : mainWindow_(mainWindow) {}
     ~MessageSender() override = default;
 
@@ -21,7 +21,7 @@ public:
 
     bool TargetExists() const override;
 
-private:
+  private:
     const platform::WindowHandle mainWindow_;
 };
 

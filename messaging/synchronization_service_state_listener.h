@@ -9,13 +9,14 @@ namespace application::event_listeners {
 
 // Shows the synchronization service's state, as the watchdog reports it, in the state label.
 class SynchronizationServiceStateListener : public synchronization::messaging::IMessageListener {
-public:
-    explicit SynchronizationServiceStateListener(platform::WindowHandle label) noexcept : label_(label) {}
+  public:
+    explicit SynchronizationServiceStateListener(platform::WindowHandle label) noexcept
+        : label_(label) {}
     ~SynchronizationServiceStateListener() override = default;
 
     bool OnMessage(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) override;
 
-private:
+  private:
     const platform::WindowHandle label_;
 };
 

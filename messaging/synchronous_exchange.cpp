@@ -1,5 +1,6 @@
 #include "messaging/synchronous_exchange.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -28,6 +29,11 @@ struct Exchanges {
     bool closed = false;
 };
 
+std::atomic<std::thread::id>& DispatchThread() {
+    static std::atomic<std::thread::id> id{std::thread::id()};
+    return id;
+}
+
 Exchanges& TheExchanges() {
     static Exchanges exchanges;
     return exchanges;
@@ -45,19 +51,19 @@ Outcome Finish(platform::LParam key, bool withdrawPending) {
         return Outcome::Failed;
     }
     switch (it->second.state) {
-    case ExchangeState::Done: {
-        const bool answered = it->second.answered;
-        exchanges.pending.erase(it);
-        return answered ? Outcome::Answered : Outcome::Failed;
-    }
-    case ExchangeState::Pending:
-        if (withdrawPending) {
+        case ExchangeState::Done: {
+            const bool answered = it->second.answered;
             exchanges.pending.erase(it);
-            return Outcome::Failed;
+            return answered ? Outcome::Answered : Outcome::Failed;
         }
-        return Outcome::StillDispatching;
-    case ExchangeState::Dispatching:
-        break;
+        case ExchangeState::Pending:
+            if (withdrawPending) {
+                exchanges.pending.erase(it);
+                return Outcome::Failed;
+            }
+            return Outcome::StillDispatching;
+        case ExchangeState::Dispatching:
+            break;
     }
     return Outcome::StillDispatching;
 }
@@ -72,7 +78,7 @@ bool Fail(manager::LockQuery& query) {
 bool AskSynchronouslyWith(IMessageSender& sender, std::uint32_t code, manager::LockQuery& query,
                           IExchangeSignal& signal, std::uint32_t sliceMs) {
     const platform::LParam key = signal.ToParam();
-    if (key == 0) {
+    if (key == 0 || DispatchThread().load() == std::this_thread::get_id()) {
         return Fail(query);
     }
     try {
@@ -81,7 +87,8 @@ bool AskSynchronouslyWith(IMessageSender& sender, std::uint32_t code, manager::L
         if (exchanges.closed || exchanges.pending.count(key) != 0) {
             return Fail(query);
         }
-        exchanges.pending.emplace(key, Exchange{code, &query, &signal, ExchangeState::Pending, false});
+        exchanges.pending.emplace(key,
+                                  Exchange{code, &query, &signal, ExchangeState::Pending, false});
     } catch (...) {
         return Fail(query);
     }
@@ -131,6 +138,8 @@ bool AskSynchronouslyWith(IMessageSender& sender, std::uint32_t code, manager::L
     }
 }
 
+void NoteDispatchThread() { DispatchThread().store(std::this_thread::get_id()); }
+
 int CancelPendingExchanges() {
     Exchanges& exchanges = TheExchanges();
     std::lock_guard<std::mutex> lock(exchanges.mutex);
@@ -153,7 +162,8 @@ void ReopenExchanges() {
     exchanges.closed = false;
 }
 
-manager::LockQuery* ClaimExchange(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) {
+manager::LockQuery* ClaimExchange(std::uint32_t code, platform::WParam wParam,
+                                  platform::LParam lParam) {
     if (lParam == 0) {
         return nullptr;
     }

@@ -19,6 +19,8 @@
 //   cleared and BEFORE the manager and with it the library are released - the library may wait
 //   for its own threads) releases every exchange that is not being dispatched at that moment and
 //   makes later AskSynchronously calls return false at once, until ReopenExchanges.
+// - A question asked on the thread that dispatches (the user-interface thread) fails at once: only
+//   that thread could answer it.
 // Whenever AskSynchronously returns false it has also set query.answer to false: the events
 // listener answers such a question "not ready" / "denied".
 
@@ -34,7 +36,7 @@ inline constexpr std::uint32_t kExchangeWaitSliceMs = 250;
 
 // The one-shot signal an asker waits on: an unnamed manual-reset event in the program.
 class IExchangeSignal {
-public:
+  public:
     virtual ~IExchangeSignal() = default;
     virtual bool Set() = 0;
     virtual platform::WaitResult Wait(std::uint32_t timeoutMs) = 0;
@@ -56,9 +58,12 @@ bool AskSynchronouslyWith(IMessageSender& sender, std::uint32_t code, manager::L
 int CancelPendingExchanges();
 void ReopenExchanges();
 
-// The dispatch's side. Claim returns the record of the pending exchange that (code, wParam,
+// The dispatch's side. The dispatch notes its thread for every message of the program's range.
+void NoteDispatchThread();
+// Claim returns the record of the pending exchange that (code, wParam,
 // lParam) belongs to and marks it as being dispatched; null when there is none.
-manager::LockQuery* ClaimExchange(std::uint32_t code, platform::WParam wParam, platform::LParam lParam);
+manager::LockQuery* ClaimExchange(std::uint32_t code, platform::WParam wParam,
+                                  platform::LParam lParam);
 // Ends a claimed exchange and releases its asker; answered false means the dispatch failed.
 void CompleteExchange(platform::LParam lParam, bool answered);
 

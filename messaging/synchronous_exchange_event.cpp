@@ -9,13 +9,13 @@ namespace synchronization::messaging {
 namespace {
 
 class EventSignal final : public IExchangeSignal {
-public:
+  public:
     explicit EventSignal(platform::Event event) : event_(std::move(event)) {}
     bool Set() override { return event_.Set(); }
     platform::WaitResult Wait(std::uint32_t timeoutMs) override { return event_.Wait(timeoutMs); }
     platform::LParam ToParam() const override { return event_.ToParam(); }
 
-private:
+  private:
     platform::Event event_;
 };
 

@@ -62,7 +62,8 @@ bool ListMeasureText(WindowHandle list, const std::u16string& text, std::uint32_
 // --- Creating windows (front ends and tests) -----------------------------------------------------
 
 // Called on the thread that runs PumpMessages for every message posted to the window whose code
-// is a private one (1024 and above, below 0xC000); true means handled. Exceptions must not leave it.
+// is a private one (1024 and above, below 0xC000); true means handled. Exceptions must not leave
+// it.
 using MessageHandler = std::function<bool(std::uint32_t code, WParam wParam, LParam lParam)>;
 
 enum class WindowKind { Label, Button, List };
@@ -70,7 +71,8 @@ enum class WindowKind { Label, Button, List };
 // A hidden top-level window whose private messages go to handler. 0 on failure. On Windows the
 // window belongs to the calling thread, which must also pump its messages and destroy it.
 WindowHandle CreateTopLevelWindow(const std::u16string& title, MessageHandler handler);
-// A visible child: a label ("STATIC"), a push button or a list (the log list's styles). 0 on failure.
+// A visible child: a label ("STATIC"), a push button or a list (the log list's styles). 0 on
+// failure.
 WindowHandle CreateChildWindow(WindowHandle parent, WindowKind kind, const std::u16string& text);
 // Destroys the window and its children; a top-level window's queued messages are dropped.
 bool DestroyWindow(WindowHandle window);
@@ -86,9 +88,9 @@ enum class WindowChange { Text, Visibility, ListLineAdded, ListLineDeleted, Dest
 struct WindowNotification {
     WindowChange change = WindowChange::Text;
     WindowHandle window = 0;
-    std::u16string text;  // new text, or the line added
-    bool visible = false; // Visibility: the new state
-    int index = -1;       // ListLineAdded / ListLineDeleted: the line's index
+    std::u16string text;   // new text, or the line added
+    bool visible = false;  // Visibility: the new state
+    int index = -1;        // ListLineAdded / ListLineDeleted: the line's index
 };
 
 // One process-wide observer, called after each change made through the functions above, on the

@@ -5,6 +5,8 @@
 // window's handler. Destroying a window destroys its children and drops its queued messages.
 // One mutex guards the whole registry; it is never held while a handler or the observer runs.
 
+#include "platform/window.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -14,8 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <vector>
-
-#include "platform/window.h"
 
 namespace platform {
 
@@ -66,8 +66,8 @@ WindowObject* FindList(Registry& registry, WindowHandle window) {
     return object != nullptr && object->kind == Kind::List ? object : nullptr;
 }
 
-void Notify(WindowChange change, WindowHandle window, std::u16string text = {}, bool visible = false,
-            int index = -1) {
+void Notify(WindowChange change, WindowHandle window, std::u16string text = {},
+            bool visible = false, int index = -1) {
     WindowNotification notification;
     notification.change = change;
     notification.window = window;
@@ -118,12 +118,15 @@ bool SetWindowTextNarrow(WindowHandle window, const std::string& text) {
     wide.reserve(text.size());
     for (char byte : text) {
         // As SetWindowTextA would show it in the console: one unit per byte, sign-extended.
-        wide.push_back(static_cast<char16_t>(static_cast<std::int16_t>(static_cast<signed char>(byte))));
+        wide.push_back(
+            static_cast<char16_t>(static_cast<std::int16_t>(static_cast<signed char>(byte))));
     }
     return SetText(window, wide);
 }
 
-bool SetWindowTextWide(WindowHandle window, const std::u16string& text) { return SetText(window, text); }
+bool SetWindowTextWide(WindowHandle window, const std::u16string& text) {
+    return SetText(window, text);
+}
 
 std::u16string GetWindowText(WindowHandle window) {
     Registry& registry = TheRegistry();
@@ -302,7 +305,9 @@ WindowHandle CreateChildWindow(WindowHandle parent, WindowKind kind, const std::
     const WindowHandle id = registry.nextId++;
     parentObject->children.push_back(id);
     WindowObject& object = registry.windows[id];
-    object.kind = kind == WindowKind::Label ? Kind::Label : kind == WindowKind::Button ? Kind::Button : Kind::List;
+    object.kind = kind == WindowKind::Label    ? Kind::Label
+                  : kind == WindowKind::Button ? Kind::Button
+                                               : Kind::List;
     object.parent = parent;
     object.text = kind == WindowKind::List ? std::u16string() : text;
     object.visible = true;

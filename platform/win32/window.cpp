@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/win32/wide.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -15,12 +16,12 @@ namespace {
 HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 WindowHandle FromHwnd(HWND window) { return reinterpret_cast<WindowHandle>(window); }
 
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+using win32::Wide;
 
 bool IsPrivateCode(UINT code) { return code >= WM_USER && code < 0xC000; }
 
-void Notify(WindowChange change, WindowHandle window, std::u16string text = {}, bool visible = false,
-            int index = -1) {
+void Notify(WindowChange change, WindowHandle window, std::u16string text = {},
+            bool visible = false, int index = -1) {
     WindowNotification notification;
     notification.change = change;
     notification.window = window;
@@ -33,7 +34,8 @@ void Notify(WindowChange change, WindowHandle window, std::u16string text = {}, 
 LRESULT CALLBACK HandlerWindowProc(HWND window, UINT code, WPARAM wParam, LPARAM lParam) {
     if (code == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* handler = reinterpret_cast<MessageHandler*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (code == WM_NCDESTROY) {
@@ -66,7 +68,8 @@ bool RegisterHandlerClass() {
         windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         windowClass.lpszClassName = kWindowClass;
-        registered = RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+        registered =
+            RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     });
     return registered;
 }
@@ -106,7 +109,8 @@ std::u16string GetWindowText(WindowHandle window) {
         return {};
     }
     std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
-    const int copied = ::GetWindowTextW(ToHwnd(window), reinterpret_cast<wchar_t*>(text.data()), length + 1);
+    const int copied =
+        ::GetWindowTextW(ToHwnd(window), reinterpret_cast<wchar_t*>(text.data()), length + 1);
     text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
     return text;
 }
@@ -115,7 +119,9 @@ bool ShowWindow(WindowHandle window, ShowCommand command) {
     if (!IsWindow(window)) {
         return false;
     }
-    const int show = command == ShowCommand::Hide ? SW_HIDE : command == ShowCommand::Show ? SW_SHOW : SW_RESTORE;
+    const int show = command == ShowCommand::Hide   ? SW_HIDE
+                     : command == ShowCommand::Show ? SW_SHOW
+                                                    : SW_RESTORE;
     const bool before = ::ShowWindow(ToHwnd(window), show) != FALSE;
     const bool after = command != ShowCommand::Hide;
     if (before != after) {
@@ -124,7 +130,9 @@ bool ShowWindow(WindowHandle window, ShowCommand command) {
     return before;
 }
 
-bool IsWindowVisible(WindowHandle window) { return IsWindow(window) && ::IsWindowVisible(ToHwnd(window)) != FALSE; }
+bool IsWindowVisible(WindowHandle window) {
+    return IsWindow(window) && ::IsWindowVisible(ToHwnd(window)) != FALSE;
+}
 
 bool SetForegroundWindow(WindowHandle window) {
     return IsWindow(window) && ::SetForegroundWindow(ToHwnd(window)) != FALSE;
@@ -134,14 +142,16 @@ bool PostMessage(WindowHandle window, std::uint32_t code, WParam wParam, LParam 
     if (window == 0) {
         return false;
     }
-    return ::PostMessageW(ToHwnd(window), code, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)) != FALSE;
+    return ::PostMessageW(ToHwnd(window), code, static_cast<WPARAM>(wParam),
+                          static_cast<LPARAM>(lParam)) != FALSE;
 }
 
 int ListAddString(WindowHandle list, const std::u16string& text) {
     if (!IsWindow(list)) {
         return kListError;
     }
-    const LRESULT index = ::SendMessageW(ToHwnd(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text)));
+    const LRESULT index =
+        ::SendMessageW(ToHwnd(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text)));
     if (index >= 0) {
         Notify(WindowChange::ListLineAdded, list, text, false, static_cast<int>(index));
     }
@@ -153,7 +163,8 @@ int ListDeleteString(WindowHandle list, int index) {
         return kListError;
     }
     const std::u16string removed = ListGetText(list, index);
-    const LRESULT remaining = ::SendMessageW(ToHwnd(list), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    const LRESULT remaining =
+        ::SendMessageW(ToHwnd(list), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
     if (remaining >= 0) {
         Notify(WindowChange::ListLineDeleted, list, removed, false, index);
     }
@@ -171,7 +182,8 @@ std::u16string ListGetText(WindowHandle list, int index) {
     if (!IsWindow(list) || index < 0) {
         return {};
     }
-    const LRESULT length = ::SendMessageW(ToHwnd(list), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    const LRESULT length =
+        ::SendMessageW(ToHwnd(list), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
     if (length <= 0) {
         return {};
     }
@@ -186,7 +198,8 @@ bool ListSetCurSel(WindowHandle list, int index) {
     if (!IsWindow(list)) {
         return false;
     }
-    const LRESULT result = ::SendMessageW(ToHwnd(list), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    const LRESULT result =
+        ::SendMessageW(ToHwnd(list), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
     // LB_SETCURSEL reports LB_ERR also for a successful -1 (clear the selection).
     return index == -1 || result != LB_ERR;
 }
@@ -226,7 +239,8 @@ bool ListMeasureText(WindowHandle list, const std::u16string& text, std::uint32_
         previous = ::SelectObject(dc, font);
     }
     SIZE size = {};
-    const bool ok = ::GetTextExtentPoint32W(dc, Wide(text), static_cast<int>(text.size()), &size) != FALSE;
+    const bool ok =
+        ::GetTextExtentPoint32W(dc, Wide(text), static_cast<int>(text.size()), &size) != FALSE;
     if (previous != nullptr) {
         ::SelectObject(dc, previous);
     }
@@ -245,8 +259,9 @@ WindowHandle CreateTopLevelWindow(const std::u16string& title, MessageHandler ha
     if (owned == nullptr) {
         return 0;
     }
-    HWND window = ::CreateWindowExW(0, kWindowClass, Wide(title), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, 480, 320, nullptr, nullptr, GetModuleHandleW(nullptr), owned);
+    HWND window = ::CreateWindowExW(0, kWindowClass, Wide(title), WS_OVERLAPPEDWINDOW,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, 480, 320, nullptr, nullptr,
+                                    GetModuleHandleW(nullptr), owned);
     if (window == nullptr) {
         // WM_NCDESTROY did not run, so the handler was not taken over.
         delete owned;
@@ -272,13 +287,15 @@ WindowHandle CreateChildWindow(WindowHandle parent, WindowKind kind, const std::
         style |= WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
         height = 160;
     }
-    HWND window = ::CreateWindowExW(0, className, kind == WindowKind::List ? L"" : Wide(text), style, 8, nextTop,
-                                    440, height, ToHwnd(parent), nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND window = ::CreateWindowExW(0, className, kind == WindowKind::List ? L"" : Wide(text),
+                                    style, 8, nextTop, 440, height, ToHwnd(parent), nullptr,
+                                    GetModuleHandleW(nullptr), nullptr);
     nextTop = nextTop > 200 ? 8 : nextTop + 24;
     if (window == nullptr) {
         return 0;
     }
-    ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)),
+                   FALSE);
     return FromHwnd(window);
 }
 
@@ -312,7 +329,8 @@ int PumpMessages(WindowHandle window, std::uint32_t timeoutMs) {
         if (timeoutMs != kInfinite && elapsed >= timeoutMs) {
             return 0;
         }
-        const DWORD remaining = timeoutMs == kInfinite ? INFINITE : static_cast<DWORD>(timeoutMs - elapsed);
+        const DWORD remaining =
+            timeoutMs == kInfinite ? INFINITE : static_cast<DWORD>(timeoutMs - elapsed);
         ::MsgWaitForMultipleObjectsEx(0, nullptr, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 }

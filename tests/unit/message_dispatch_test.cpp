@@ -1,3 +1,5 @@
+#include "messaging/message_dispatch.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "messaging/message_codes.h"
-#include "messaging/message_dispatch.h"
 #include "messaging/synchronous_exchange.h"
 
 namespace {
@@ -20,8 +21,9 @@ struct Call {
 };
 
 class Recorder : public sm::IMessageListener {
-public:
-    Recorder(int id, std::vector<Call>& calls, bool result) : id_(id), calls_(calls), result_(result) {}
+  public:
+    Recorder(int id, std::vector<Call>& calls, bool result)
+        : id_(id), calls_(calls), result_(result) {}
     bool OnMessage(std::uint32_t code, platform::WParam, platform::LParam) override {
         calls_.push_back(Call{id_, code});
         if (throws_) {
@@ -35,7 +37,7 @@ public:
     bool throws_ = false;
     std::function<void()> onCall_;
 
-private:
+  private:
     int id_;
     std::vector<Call>& calls_;
     bool result_;
@@ -43,7 +45,7 @@ private:
 
 // A signal whose Set the test can observe.
 class CountingSignal : public sm::IExchangeSignal {
-public:
+  public:
     bool Set() override {
         ++sets;
         return true;
@@ -54,9 +56,10 @@ public:
 };
 
 class DispatchTest : public ::testing::Test {
-protected:
+  protected:
     std::shared_ptr<Recorder> Add(bool result) {
-        auto recorder = std::make_shared<Recorder>(static_cast<int>(listeners_.size()) + 1, calls_, result);
+        auto recorder =
+            std::make_shared<Recorder>(static_cast<int>(listeners_.size()) + 1, calls_, result);
         listeners_.push_back(recorder);
         return recorder;
     }
@@ -137,7 +140,8 @@ TEST_F(DispatchTest, OnlySynchronousCodesTouchTheirExchange) {
     EXPECT_EQ(calls_.size(), 1u);
     // A synchronous message with an lParam that no asker registered reaches no listener: its
     // record may be gone.
-    const auto result = Dispatch(listeners_, sm::WM_SYNC_WRITE_LOCK_READINESS, 42, signal.ToParam());
+    const auto result =
+        Dispatch(listeners_, sm::WM_SYNC_WRITE_LOCK_READINESS, 42, signal.ToParam());
     EXPECT_EQ(signal.sets, 0);
     EXPECT_EQ(calls_.size(), 1u);
     EXPECT_TRUE(result.runDefault);

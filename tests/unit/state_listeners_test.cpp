@@ -14,11 +14,12 @@ using application::event_listeners::CommunicationWithSyncServiceStateListener;
 using application::event_listeners::SynchronizationServiceStateListener;
 
 class StateListenersTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         main_ = platform::CreateTopLevelWindow(u"Sundra", nullptr);
         serviceLabel_ = platform::CreateChildWindow(main_, platform::WindowKind::Label, u"Unknown");
-        communicationLabel_ = platform::CreateChildWindow(main_, platform::WindowKind::Label, u"Unknown");
+        communicationLabel_ =
+            platform::CreateChildWindow(main_, platform::WindowKind::Label, u"Unknown");
         ASSERT_NE(communicationLabel_, 0u);
         platform::ShowWindow(main_, platform::ShowCommand::Show);
     }

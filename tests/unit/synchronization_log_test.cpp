@@ -1,9 +1,10 @@
+#include "logging/synchronization_log.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
-#include "logging/synchronization_log.h"
 #include "messaging/message_codes.h"
 #include "platform/text.h"
 #include "platform/window.h"
@@ -14,7 +15,7 @@ namespace sm = synchronization::messaging;
 using application::logging::SynchronizationLog;
 
 class CountingSender : public sm::IMessageSender {
-public:
+  public:
     bool Post(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) override {
         if (code == sm::WM_SYNC_LOG_PENDING && wParam == 0 && lParam == 0) {
             ++posts;
@@ -48,11 +49,13 @@ SynchronizationLog::TimeSource SteppingClock(int& seconds) {
         [](const platform::LocalTime& t) {
             return Two(t.day) + u"." + Two(t.month) + u"." + platform::ToU16Decimal(t.year);
         },
-        [](const platform::LocalTime& t) { return Two(t.hour) + u":" + Two(t.minute) + u":" + Two(t.second); }};
+        [](const platform::LocalTime& t) {
+            return Two(t.hour) + u":" + Two(t.minute) + u":" + Two(t.second);
+        }};
 }
 
 class LogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         main_ = platform::CreateTopLevelWindow(u"Sundra", nullptr);
         list_ = platform::CreateChildWindow(main_, platform::WindowKind::List, u"");
@@ -74,7 +77,8 @@ TEST_F(LogTest, EachAnnouncementShowsTheOldestLineWithItsQueuingTime) {
     EXPECT_TRUE(log_->Log(std::string("Watchdog: Synchronization service watchdog is active")));
     EXPECT_TRUE(log_->Log(u"Databases: second"));
     EXPECT_EQ(sender_->posts, 2);
-    EXPECT_EQ(platform::ListGetCount(list_), 0);  // nothing shown before the user-interface thread runs
+    EXPECT_EQ(platform::ListGetCount(list_),
+              0);  // nothing shown before the user-interface thread runs
 
     seconds_ = 50;  // the user-interface thread comes late; the stamps keep the queuing times
     EXPECT_TRUE(Show());

@@ -2,6 +2,8 @@
 // windows (the registry natively, Win32 windows under Wine) and a test signal in place of the
 // platform's event; tests/unit/sync_exchange_test.cpp covers the event itself.
 
+#include "messaging/synchronous_exchange.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,7 +18,6 @@
 #include "messaging/message_codes.h"
 #include "messaging/message_dispatch.h"
 #include "messaging/message_sender.h"
-#include "messaging/synchronous_exchange.h"
 #include "platform/window.h"
 
 namespace {
@@ -28,7 +29,7 @@ using application::messaging::MessageSender;
 using synchronization::manager::LockQuery;
 
 class TestSignal : public sm::IExchangeSignal {
-public:
+  public:
     bool Set() override {
         std::lock_guard<std::mutex> lock(mutex_);
         set_ = true;
@@ -43,7 +44,7 @@ public:
     }
     platform::LParam ToParam() const override { return reinterpret_cast<platform::LParam>(this); }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool set_ = false;
@@ -51,7 +52,7 @@ private:
 
 // Answers the readiness question with a fixed word; counts its calls.
 class Answerer : public sm::IMessageListener {
-public:
+  public:
     explicit Answerer(bool answer) : answer_(answer) {}
     bool OnMessage(std::uint32_t code, platform::WParam wParam, platform::LParam) override {
         ++calls;
@@ -70,13 +71,13 @@ public:
     bool throws = false;
     std::u16string lastObject;
 
-private:
+  private:
     bool answer_;
 };
 
 // Tells the test when the question is on its way; still the real sender underneath.
 class NotifyingSender : public sm::IMessageSender, public sm::IMessageTarget {
-public:
+  public:
     explicit NotifyingSender(platform::WindowHandle window) : inner_(window) {}
     bool Post(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) override {
         const bool posted = inner_.Post(code, wParam, lParam);
@@ -87,20 +88,20 @@ public:
     bool TargetExists() const override { return inner_.TargetExists(); }
     std::future<bool> PostedFuture() { return posted_.get_future(); }
 
-private:
+  private:
     MessageSender inner_;
     std::promise<bool> posted_;
 };
 
 class ExchangeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         answerer_ = std::make_shared<Answerer>(false);
         listeners_.push_back(answerer_);
-        window_ = platform::CreateTopLevelWindow(u"exchange", [this](std::uint32_t code, platform::WParam w,
-                                                                     platform::LParam l) {
-            return !Dispatch(listeners_, code, w, l).runDefault;
-        });
+        window_ = platform::CreateTopLevelWindow(
+            u"exchange", [this](std::uint32_t code, platform::WParam w, platform::LParam l) {
+                return !Dispatch(listeners_, code, w, l).runDefault;
+            });
         ASSERT_NE(window_, 0u);
     }
     void TearDown() override {
@@ -108,17 +109,20 @@ protected:
         sm::ReopenExchanges();
     }
     // Asks on a thread of its own, as the library would.
-    std::future<std::pair<bool, bool>> AskOnThread(sm::IMessageSender& sender, std::uint32_t sliceMs = 250) {
+    std::future<std::pair<bool, bool>> AskOnThread(sm::IMessageSender& sender,
+                                                   std::uint32_t sliceMs = 250) {
         return std::async(std::launch::async, [&sender, sliceMs] {
             TestSignal signal;
             LockQuery query{u"Duzaduza Databases", u"Databases", true};
-            const bool valid =
-                sm::AskSynchronouslyWith(sender, sm::WM_SYNC_WRITE_LOCK_READINESS, query, signal, sliceMs);
+            const bool valid = sm::AskSynchronouslyWith(sender, sm::WM_SYNC_WRITE_LOCK_READINESS,
+                                                        query, signal, sliceMs);
             return std::make_pair(valid, query.answer);
         });
     }
     void PumpUntilReady(std::future<std::pair<bool, bool>>& answer) {
-        for (int i = 0; i < 200 && answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready; ++i) {
+        for (int i = 0;
+             i < 200 && answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready;
+             ++i) {
             platform::PumpMessages(window_, 20);
         }
         ASSERT_EQ(answer.wait_for(std::chrono::seconds(5)), std::future_status::ready);
@@ -143,11 +147,12 @@ TEST_F(ExchangeTest, TheUserInterfaceThreadAnswers) {
 TEST_F(ExchangeTest, AFailedPostReleasesTheAskerAtOnce) {
     MessageSender sender(window_);
     platform::DestroyWindow(window_);
-    TestSignal signal;
-    LockQuery query{u"A", u"B", true};
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(sm::AskSynchronouslyWith(sender, sm::WM_SYNC_WRITE_LOCK_REQUEST, query, signal, 5000));
-    EXPECT_FALSE(query.answer);
+    auto answer = AskOnThread(sender, 5000);
+    ASSERT_EQ(answer.wait_for(std::chrono::seconds(4)), std::future_status::ready);
+    const auto [valid, ready] = answer.get();
+    EXPECT_FALSE(valid);
+    EXPECT_FALSE(ready);
     // Released without waiting for a single slice.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
@@ -181,10 +186,10 @@ TEST_F(ExchangeTest, CancelReleasesAQueuedQuestionAndItsMessageReachesNoListener
 
     // Until reopened, questions fail at once.
     MessageSender plain(window_);
-    TestSignal signal;
-    LockQuery query;
-    EXPECT_FALSE(sm::AskSynchronouslyWith(plain, sm::WM_SYNC_WRITE_LOCK_READINESS, query, signal, 5000));
-    EXPECT_FALSE(query.answer);
+    auto refused = AskOnThread(plain, 5000);
+    ASSERT_EQ(refused.wait_for(std::chrono::seconds(4)), std::future_status::ready);
+    EXPECT_EQ(refused.get(), std::make_pair(false, false));
+    EXPECT_EQ(platform::PumpMessages(window_, 0), 0);  // nothing was posted
     sm::ReopenExchanges();
     auto again = AskOnThread(plain);
     PumpUntilReady(again);
@@ -202,6 +207,43 @@ TEST_F(ExchangeTest, AVanishedWindowReleasesTheAsker) {
     EXPECT_FALSE(valid);
     EXPECT_FALSE(ready);
     EXPECT_EQ(answerer_->calls, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Asks from inside a dispatch, that is on the user-interface thread itself.
+class SelfAsker : public sm::IMessageListener {
+  public:
+    explicit SelfAsker(sm::IMessageSender& sender) : sender_(sender) {}
+    bool OnMessage(std::uint32_t code, platform::WParam, platform::LParam) override {
+        if (code != sm::WM_SYNC_CONNECTED) {
+            return false;
+        }
+        TestSignal signal;
+        LockQuery query;
+        valid =
+            sm::AskSynchronouslyWith(sender_, sm::WM_SYNC_WRITE_LOCK_REQUEST, query, signal, 60000);
+        answer = query.answer;
+        return true;
+    }
+    bool valid = true;
+    bool answer = true;
+
+  private:
+    sm::IMessageSender& sender_;
+};
+
+TEST_F(ExchangeTest, AQuestionFromTheDispatchingThreadFailsAtOnce) {
+    MessageSender sender(window_);
+    auto asker = std::make_shared<SelfAsker>(sender);
+    listeners_.push_back(asker);
+    ASSERT_TRUE(sender.Post(sm::WM_SYNC_CONNECTED));
+    EXPECT_EQ(platform::PumpMessages(window_, 5000), 1);
+    EXPECT_FALSE(asker->valid);
+    EXPECT_FALSE(asker->answer);
+    EXPECT_EQ(answerer_->calls, 1);  // the connection message itself; no question was posted
 }
 
 }  // namespace

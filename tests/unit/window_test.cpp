@@ -1,6 +1,8 @@
 // The window operations as the core relies on them; runs natively (window registry) and under
 // Wine (real windows, list box and PostMessageW).
 
+#include "platform/window.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,8 +10,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "platform/window.h"
 
 namespace {
 
@@ -20,13 +20,13 @@ struct Posted {
 };
 
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        main_ = platform::CreateTopLevelWindow(u"Sundra test", [this](std::uint32_t code, platform::WParam w,
-                                                                      platform::LParam l) {
-            received_.push_back(Posted{code, w, l});
-            return true;
-        });
+        main_ = platform::CreateTopLevelWindow(
+            u"Sundra test", [this](std::uint32_t code, platform::WParam w, platform::LParam l) {
+                received_.push_back(Posted{code, w, l});
+                return true;
+            });
         ASSERT_NE(main_, 0u);
         label_ = platform::CreateChildWindow(main_, platform::WindowKind::Label, u"Unknown");
         list_ = platform::CreateChildWindow(main_, platform::WindowKind::List, u"");
@@ -119,7 +119,8 @@ TEST_F(WindowTest, PostedMessagesArriveInOrderOnThePumpingThread) {
     EXPECT_EQ(received_[0].code, 1224u);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(received_[static_cast<std::size_t>(i) + 1].code, 1230u);
-        EXPECT_EQ(received_[static_cast<std::size_t>(i) + 1].wParam, static_cast<platform::WParam>(i));
+        EXPECT_EQ(received_[static_cast<std::size_t>(i) + 1].wParam,
+                  static_cast<platform::WParam>(i));
         EXPECT_EQ(received_[static_cast<std::size_t>(i) + 1].lParam, -i);
     }
     // Nothing queued: the pump returns after its time-out with nothing handled.

@@ -1,9 +1,10 @@
+#include "manager/xml_messages.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
-#include "manager/xml_messages.h"
 #include "platform/text.h"
 
 namespace {
@@ -18,8 +19,9 @@ TEST(XmlRequests, ExampleDocumentsAreByteExact) {
     EXPECT_EQ(BuildLockRequest(u"A", u"B", false, 4294967295u),
               u"<?xml version=\"1.0\"?>\n<LockDescription uid=\"4294967295\">\n"
               u"<ObjectLink>A/B</ObjectLink>\n<Type>write</Type>\n</LockDescription>\n");
-    EXPECT_EQ(BuildUnlockRequest(8, 4711),
-              u"<?xml version=\"1.0\"?>\n<LockLink uid=\"8\">\n<Cookie>4711</Cookie>\n</LockLink>\n");
+    EXPECT_EQ(
+        BuildUnlockRequest(8, 4711),
+        u"<?xml version=\"1.0\"?>\n<LockLink uid=\"8\">\n<Cookie>4711</Cookie>\n</LockLink>\n");
     EXPECT_EQ(BuildUnlockRequest(1, 4294967295u),
               u"<?xml version=\"1.0\"?>\n<LockLink uid=\"1\">\n<Cookie>4294967295</Cookie>\n"
               u"</LockLink>\n");
@@ -42,8 +44,9 @@ TEST(XmlRequests, InvalidArgumentsGiveEmptyText) {
 TEST(XmlRequests, SpecialAndNonAsciiCharactersSurviveARoundTrip) {
     const std::u16string request = BuildLockRequest(u"R&D <x>", u"caf\u00E9", false, 3);
     // U+00E9 travels as the byte 0xE9, which the UTF-16 form of the request carries as U+FFE9.
-    EXPECT_NE(platform::Narrow(request).find("<ObjectLink>R&amp;D &lt;x&gt;/caf\xE9</ObjectLink>\n"),
-              std::string::npos)
+    EXPECT_NE(
+        platform::Narrow(request).find("<ObjectLink>R&amp;D &lt;x&gt;/caf\xE9</ObjectLink>\n"),
+        std::string::npos)
         << platform::Narrow(request);
     std::u16string object;
     std::u16string uid;
@@ -72,8 +75,9 @@ TEST(XmlEvents, ParseLockDescriptionCases) {
     const DescriptionCase cases[] = {
         {"plain write", Description(u"Duzaduza Databases/Databases", u"write"), true,
          u"Duzaduza Databases", u"Databases", true},
-        {"extra segments and leading slash", Description(u"/Duzaduza Databases/Databases/x", u"write"),
-         true, u"Duzaduza Databases", u"Databases", true},
+        {"extra segments and leading slash",
+         Description(u"/Duzaduza Databases/Databases/x", u"write"), true, u"Duzaduza Databases",
+         u"Databases", true},
         {"empty uid", Description(u"A/", u"write"), true, u"A", u"", true},
         {"no slash", Description(u"A", u"write"), false, u"", u"", false},
         {"only leading slash", Description(u"/A", u"write"), false, u"", u"", false},
@@ -82,11 +86,11 @@ TEST(XmlEvents, ParseLockDescriptionCases) {
         {"empty type", Description(u"A/B", u""), false, u"A", u"B", false},
         {"empty link", Description(u"", u"write"), false, u"", u"", false},
         {"root case differs",
-         u"<Lockdescription><ObjectLink>A/B</ObjectLink><Type>write</Type></Lockdescription>", false,
-         u"", u"", false},
+         u"<Lockdescription><ObjectLink>A/B</ObjectLink><Type>write</Type></Lockdescription>",
+         false, u"", u"", false},
         {"declaration and comment first",
-         u"<?xml version=\"1.0\"?>\n<!-- from the service -->\n" + Description(u"A/B", u"write"), true,
-         u"A", u"B", true},
+         u"<?xml version=\"1.0\"?>\n<!-- from the service -->\n" + Description(u"A/B", u"write"),
+         true, u"A", u"B", true},
         {"non-ASCII byte", Description(u"\u00E9/B", u"read"), true, u"\uFFE9", u"B", false},
         {"entity in link", Description(u"A&amp;B/C", u"read"), true, u"A&B", u"C", false},
         {"not well-formed", u"<LockDescription><ObjectLink>A/B</Type>", false, u"", u"", false},
@@ -123,20 +127,21 @@ TEST(XmlEvents, ParseLockLinkCases) {
         {"cookie 12abc", u"<LockLink uid=\"8\"><Cookie>12abc</Cookie></LockLink>", true, 8, 12},
         {"cookie too big", u"<LockLink uid=\"8\"><Cookie>3000000000</Cookie></LockLink>", true, 8,
          2147483647},
-        {"cookie too small", u"<LockLink uid=\"8\"><Cookie>-3000000000</Cookie></LockLink>", true, 8,
-         INT32_MIN},
-        {"cookie blanks and sign", u"<LockLink uid=\"8\"><Cookie>  -42</Cookie></LockLink>", true, 8,
-         -42},
+        {"cookie too small", u"<LockLink uid=\"8\"><Cookie>-3000000000</Cookie></LockLink>", true,
+         8, INT32_MIN},
+        {"cookie blanks and sign", u"<LockLink uid=\"8\"><Cookie>  -42</Cookie></LockLink>", true,
+         8, -42},
         {"missing cookie keeps task id", u"<LockLink uid=\"9\"></LockLink>", false, 9, 0},
         {"empty cookie keeps task id", u"<LockLink uid=\"9\"><Cookie/></LockLink>", false, 9, 0},
         {"uid negative wraps", u"<LockLink uid=\"-1\"><Cookie>1</Cookie></LockLink>", true,
          4294967295u, 1},
         {"uid clamps", u"<LockLink uid=\"99999999999\"><Cookie>1</Cookie></LockLink>", true,
          4294967295u, 1},
-        {"uid blanks and plus", u"<LockLink uid=\" +17x\"><Cookie>1</Cookie></LockLink>", true, 17, 1},
+        {"uid blanks and plus", u"<LockLink uid=\" +17x\"><Cookie>1</Cookie></LockLink>", true, 17,
+         1},
         {"declaration first",
-         u"<?xml version=\"1.0\"?><!-- c --><LockLink uid=\"3\"><Cookie>5</Cookie></LockLink>", true,
-         3, 5},
+         u"<?xml version=\"1.0\"?><!-- c --><LockLink uid=\"3\"><Cookie>5</Cookie></LockLink>",
+         true, 3, 5},
         {"wrong root", u"<LockStatus uid=\"3\"><Cookie>5</Cookie></LockStatus>", false, 0, 0},
     };
     for (const auto& c : cases) {
@@ -163,14 +168,15 @@ TEST(XmlEvents, ParseLockStatusCases) {
         {u"<LockStatus uid=\"4\"><Status>unlocked</Status></LockStatus>", true, 4, false, false},
         {u"<LockStatus uid=\"4\"></LockStatus>", false, 4, false, true},
         {u"<lockstatus uid=\"4\"><Status>locked</Status></lockstatus>", false, 0, false, true},
-        {u"<!-- c --><LockStatus uid=\"4\"><Status><![CDATA[locked]]></Status></LockStatus>", true, 4,
-         true, false},
+        {u"<!-- c --><LockStatus uid=\"4\"><Status><![CDATA[locked]]></Status></LockStatus>", true,
+         4, true, false},
     };
     for (const auto& c : cases) {
         std::uint32_t taskId = 77;
         bool locked = true;
         bool failed = false;
-        EXPECT_EQ(ParseLockStatus(c.text, taskId, locked, failed), c.ok) << platform::Narrow(c.text);
+        EXPECT_EQ(ParseLockStatus(c.text, taskId, locked, failed), c.ok)
+            << platform::Narrow(c.text);
         EXPECT_EQ(taskId, c.taskId) << platform::Narrow(c.text);
         EXPECT_EQ(locked, c.locked) << platform::Narrow(c.text);
         EXPECT_EQ(failed, c.failed) << platform::Narrow(c.text);

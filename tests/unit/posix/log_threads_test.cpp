@@ -28,10 +28,10 @@ TEST(LogThreads, EightThreadsTenThousandLinesEachShownOnceInQueueOrder) {
     constexpr int kLinesPerThread = 10000;
 
     ListenerList listeners;
-    const auto main = platform::CreateTopLevelWindow(u"Sundra", [&](std::uint32_t code, platform::WParam w,
-                                                                   platform::LParam l) {
-        return !Dispatch(listeners, code, w, l).runDefault;
-    });
+    const auto main = platform::CreateTopLevelWindow(
+        u"Sundra", [&](std::uint32_t code, platform::WParam w, platform::LParam l) {
+            return !Dispatch(listeners, code, w, l).runDefault;
+        });
     const auto list = platform::CreateChildWindow(main, platform::WindowKind::List, u"");
     ASSERT_NE(list, 0u);
 
@@ -48,7 +48,8 @@ TEST(LogThreads, EightThreadsTenThousandLinesEachShownOnceInQueueOrder) {
         [](const platform::LocalTime& t) {
             return platform::ToU16Decimal((static_cast<unsigned>(t.year) << 16) | t.milliseconds);
         }};
-    auto log = std::make_shared<SynchronizationLog>(std::make_shared<MessageSender>(main), list, clock);
+    auto log =
+        std::make_shared<SynchronizationLog>(std::make_shared<MessageSender>(main), list, clock);
     listeners.push_back(log);
 
     std::vector<std::u16string> shown;

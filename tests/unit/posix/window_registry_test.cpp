@@ -12,10 +12,11 @@ namespace {
 
 TEST(WindowRegistry, IdsAreNeverReusedAndDestroyDropsTheQueue) {
     std::atomic<int> handled{0};
-    const auto first = platform::CreateTopLevelWindow(u"one", [&](std::uint32_t, platform::WParam, platform::LParam) {
-        ++handled;
-        return true;
-    });
+    const auto first = platform::CreateTopLevelWindow(
+        u"one", [&](std::uint32_t, platform::WParam, platform::LParam) {
+            ++handled;
+            return true;
+        });
     ASSERT_TRUE(platform::PostMessage(first, 1224, 0, 0));
     ASSERT_TRUE(platform::DestroyWindow(first));
     const auto second = platform::CreateTopLevelWindow(u"two", nullptr);
@@ -43,10 +44,11 @@ TEST(WindowRegistry, MeasuresSevenPixelsPerUnit) {
 
 TEST(WindowRegistry, PumpWakesForAPostFromAnotherThreadAndForDestruction) {
     std::atomic<int> handled{0};
-    const auto main = platform::CreateTopLevelWindow(u"m", [&](std::uint32_t, platform::WParam, platform::LParam) {
-        ++handled;
-        return true;
-    });
+    const auto main = platform::CreateTopLevelWindow(
+        u"m", [&](std::uint32_t, platform::WParam, platform::LParam) {
+            ++handled;
+            return true;
+        });
     std::thread poster([main] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         platform::PostMessage(main, 1225, 0, 0);
@@ -67,11 +69,12 @@ TEST(WindowRegistry, PumpWakesForAPostFromAnotherThreadAndForDestruction) {
 TEST(WindowRegistry, AHandlerThatPostsAgainDoesNotKeepThePumpGoing) {
     platform::WindowHandle main = 0;
     int handled = 0;
-    main = platform::CreateTopLevelWindow(u"m", [&](std::uint32_t, platform::WParam, platform::LParam) {
-        ++handled;
-        platform::PostMessage(main, 1224, 0, 0);
-        return true;
-    });
+    main = platform::CreateTopLevelWindow(u"m",
+                                          [&](std::uint32_t, platform::WParam, platform::LParam) {
+                                              ++handled;
+                                              platform::PostMessage(main, 1224, 0, 0);
+                                              return true;
+                                          });
     platform::PostMessage(main, 1224, 0, 0);
     EXPECT_EQ(platform::PumpMessages(main, 0), 1);
     EXPECT_EQ(platform::PumpMessages(main, 0), 1);
