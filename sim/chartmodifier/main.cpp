@@ -24,8 +24,8 @@ int main(int argc, char** argv) {
             std::filesystem::remove("chartmodifier.stop", ignored);
             return 0;
         }
-        if (exitAfterMs >= 0 && std::chrono::steady_clock::now() - start >=
-                                    std::chrono::milliseconds(exitAfterMs)) {
+        if (exitAfterMs >= 0 &&
+            std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(exitAfterMs)) {
             return 0;
         }
     }

@@ -19,7 +19,7 @@ void UseRegistryFile(const std::string& buildPath);
 // window captioned "Sundra Synchronizer" whose window procedure hands WM_COPYDATA to the handler.
 // Console build: a CopyDataServer on a socket in the build folder.
 class MainWindowHarness {
-public:
+  public:
     MainWindowHarness();
     ~MainWindowHarness();
     bool Create(platform::CopyDataHandler handler);
@@ -41,7 +41,7 @@ public:
 
     struct State;
 
-private:
+  private:
     State* state_;
 };
 

@@ -1,8 +1,8 @@
+#include "tests/integration/coord/coord_test_support.h"
+
 #include <stdlib.h>
 
 #include <filesystem>
-
-#include "tests/integration/coord/coord_test_support.h"
 
 namespace coordtest {
 
