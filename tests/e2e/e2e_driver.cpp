@@ -92,14 +92,15 @@ void Screenshot(const std::wstring& work, const std::wstring& name) {
     const std::wstring request = work + L"\\shot-" + name + L".req";
     const std::wstring done = work + L"\\shot-" + name + L".done";
     WriteFileText(request, "");
-    const bool taken =
-        WaitUntil([&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+    const bool taken = WaitUntil(
+        [&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
     std::printf("screenshot %ls %s\n", name.c_str(), taken ? "taken" : "not taken");
 }
 
 bool SetRegistryString(HKEY key, const wchar_t* name, const std::wstring& value) {
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
+           ERROR_SUCCESS;
 }
 
 bool Configure(const std::wstring& library, const std::wstring& work) {
@@ -205,9 +206,54 @@ void PressKey(WORD key) {
     SendInput(2, inputs, sizeof(INPUT));
 }
 
+// Where the taskbar shows the icon: Wine's taskbar draws the notification area's icons itself,
+// right-aligned; ours is the only one, about 20 pixels wide at the right end.
+bool IconRect(RECT& rect) {
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    if (!taskbar || !GetWindowRect(taskbar, &rect)) return false;
+    rect.left = rect.right - 22;
+    rect.right -= 2;
+    return rect.bottom - rect.top > 0;
+}
+
+void MouseClick(int x, int y, DWORD down, DWORD up) {
+    SetCursorPos(x, y);
+    INPUT inputs[2] = {};
+    inputs[0].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = down;
+    inputs[1].type = INPUT_MOUSE;
+    inputs[1].mi.dwFlags = up;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+// A real right click on the icon in the taskbar, where the desktop offers one.
+void RealRightClickOnIcon(HWND main, const std::wstring& work) {
+    RECT icon{};
+    if (!IconRect(icon)) {
+        std::printf("real right click: no taskbar found, not tried\n");
+        return;
+    }
+    MouseClick((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2, MOUSEEVENTF_RIGHTDOWN,
+               MOUSEEVENTF_RIGHTUP);
+    HWND menu = nullptr;
+    WaitUntil(
+        [&] {
+            menu = FindWindowW(L"#32768", nullptr);
+            return menu && IsWindowVisible(menu);
+        },
+        5000);
+    Check(menu != nullptr, "a real right click on the icon opens the menu");
+    if (!menu) return;
+    Screenshot(work, L"tray-menu-real");
+    PressKey('S');
+    Check(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, 5000),
+          "its Show brings the window back");
+}
+
 void CaseWindowTrayAndExit(const std::wstring& exe, const std::wstring& work) {
     std::printf("--- case: window, tray icon, Save Log, Exit No / Yes\n");
-    WriteFileText(work + L"\\scenario-main.txt", "autoanswer on\nwait 1500\nconnect\nmessage e2e service up\n");
+    WriteFileText(work + L"\\scenario-main.txt",
+                  "autoanswer on\nwait 1500\nconnect\nmessage e2e service up\n");
     DeleteFileW((work + L"\\journal-main.txt").c_str());
     DeleteFileW((work + L"\\sundra_sync_log.txt").c_str());
     Program program;
@@ -231,9 +277,9 @@ void CaseWindowTrayAndExit(const std::wstring& exe, const std::wstring& work) {
         bool visible;
     };
     const Control controls[] = {
-        {1004, L"Button", L"&Hide", true},        {1000, L"ListBox", nullptr, true},
-        {1001, L"Static", nullptr, true},         {1002, L"Static", nullptr, true},
-        {1003, L"Button", L"&Pause", false},      {1009, L"Button", L"Save Log", true},
+        {1004, L"Button", L"&Hide", true},   {1000, L"ListBox", nullptr, true},
+        {1001, L"Static", nullptr, true},    {1002, L"Static", nullptr, true},
+        {1003, L"Button", L"&Pause", false}, {1009, L"Button", L"Save Log", true},
     };
     for (const auto& c : controls) {
         HWND control = GetDlgItem(main, c.id);
@@ -309,11 +355,15 @@ void CaseWindowTrayAndExit(const std::wstring& exe, const std::wstring& work) {
                   "the menu's Show brings the window back");
         }
     }
+    PostMessageW(main, WM_COMMAND, 1004, 0);
+    WaitUntil([&] { return !IsWindowVisible(main); }, 5000);
+    RealRightClickOnIcon(main, work);
     ShowWindow(main, SW_SHOW);  // whatever happened above, the next steps want it on screen
 
     // Minimise chosen with the mouse hides the window instead of minimising it.
     SendMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, MAKELPARAM(10, 10));
-    Check(!IsWindowVisible(main) && !IsIconic(main), "minimise with the mouse hides, not minimises");
+    Check(!IsWindowVisible(main) && !IsIconic(main),
+          "minimise with the mouse hides, not minimises");
     PostMessageW(main, WM_COMMAND, 32771, 0);
     WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, 5000);
 
@@ -390,14 +440,15 @@ void CaseQuestionsInFlight(const std::wstring& exe, const std::wstring& work) {
     }
     Check(WaitUntil(
               [&] {
-                  return FileText(work + L"\\journal-flight.txt").find("LockReadinessQuery(2) answer=2") !=
-                         std::string::npos;
+                  return FileText(work + L"\\journal-flight.txt")
+                             .find("LockReadinessQuery(2) answer=2") != std::string::npos;
               },
               15000),
           "the questions are answered while the program runs");
     DeleteFileW((work + L"\\sundra_sync_log.txt").c_str());
     SendMessageW(GetDlgItem(program.main, 1009), BM_CLICK, 0, 0);
-    std::printf("the program's log before Exit:\n%s", FileText(work + L"\\sundra_sync_log.txt").c_str());
+    std::printf("the program's log before Exit:\n%s",
+                FileText(work + L"\\sundra_sync_log.txt").c_str());
     PostMessageW(program.main, WM_COMMAND, 32772, 0);
     HWND question = FindQuestion(10000);
     Check(question != nullptr, "Exit asks the question while questions keep coming");
@@ -408,7 +459,8 @@ void CaseQuestionsInFlight(const std::wstring& exe, const std::wstring& work) {
     Check(ended, "after Yes the program ends");
     std::printf("ended %.2f s after Yes with questions in flight\n", seconds);
     const std::string journal = FileText(work + L"\\journal-flight.txt");
-    Check(journal.find("close\n") != std::string::npos || journal.find("close\r\n") != std::string::npos,
+    Check(journal.find("close\n") != std::string::npos ||
+              journal.find("close\r\n") != std::string::npos,
           "the library closed with all its threads ended (no thread left behind)");
     Check(journal.find("threads-left-behind") == std::string::npos,
           "no library thread was left behind");
@@ -421,7 +473,8 @@ void CaseQuestionsInFlight(const std::wstring& exe, const std::wstring& work) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 4) {
-        std::printf("usage: e2e_driver <SundraSynchronizer.exe> <synclib.dll> <work folder>\nE2E FAIL\n");
+        std::printf(
+            "usage: e2e_driver <SundraSynchronizer.exe> <synclib.dll> <work folder>\nE2E FAIL\n");
         return 2;
     }
     const std::wstring exe = argv[1];
