@@ -11,7 +11,7 @@ namespace application::data_objects {
 // The road by which the coordinator hands a status block to the map application. The program uses
 // the platform's block exchange; tests put a peer of their own here.
 class IMapAppChannel {
-public:
+  public:
     virtual ~IMapAppChannel() = default;
     virtual platform::CopyDataSendResult Send(platform::WindowHandle mapApp,
                                               platform::WindowHandle mainWindow,

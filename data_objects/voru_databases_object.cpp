@@ -16,7 +16,7 @@ using platform::WidenAscii;
 namespace {
 
 class PlatformMapAppChannel : public IMapAppChannel {
-public:
+  public:
     platform::CopyDataSendResult Send(platform::WindowHandle mapApp,
                                       platform::WindowHandle mainWindow,
                                       const platform::CopyDataRecord& record,

@@ -19,7 +19,7 @@ namespace application::data_objects {
 // OnMessage, the main window's HandleCopyData) comes from there, so it keeps its state without
 // locks.
 class VoruDatabasesObject : public synchronization::messaging::IMessageListener {
-public:
+  public:
     // A map application that does not take its status within this time is given up on for that
     // send, so a hung peer cannot freeze the program.
     static constexpr std::uint32_t kDefaultSendTimeoutMs = 3000;
@@ -34,7 +34,8 @@ public:
     bool OnMessage(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) override;
 
     // WM_COPYDATA from a map application: 1 accepted, 0 rejected (the message's result).
-    int HandleCopyData(platform::WindowHandle sendingWindow, const platform::CopyDataRecord* record);
+    int HandleCopyData(platform::WindowHandle sendingWindow,
+                       const platform::CopyDataRecord* record);
 
     void SetSendTimeout(std::uint32_t timeoutMs) { sendTimeoutMs_ = timeoutMs; }
 
@@ -42,7 +43,7 @@ public:
     const MapAppStatus& Status() const { return statusBlock_; }
     platform::WindowHandle MapAppWindow() const { return mapAppWindow_; }
 
-private:
+  private:
     bool HasWriteActivity() const;
     bool RequestLock(bool read);
     bool RequestUnlock(std::uint32_t cookie);

@@ -9,7 +9,7 @@ namespace synchronization::manager {
 // The outgoing lock and unlock requests. Pushes come from the user-interface thread, pops from
 // the communication thread; every push wakes that thread through a named event.
 class RequestQueue {
-public:
+  public:
     RequestQueue();
 
     void PushLockRequest(const std::u16string& text);
@@ -20,7 +20,7 @@ public:
 
     const std::u16string eventName;
 
-private:
+  private:
     void Push(std::deque<std::u16string>& requests, const std::u16string& text);
     std::u16string Pop(std::deque<std::u16string>& requests);
 

@@ -12,7 +12,7 @@ namespace synchronization::manager {
 // "ExtCommunication", loads it, and asks its export "CreateCommunication" for the communication
 // object. The object is always released before the library is freed.
 class SyncCommunicationLibrary {
-public:
+  public:
     explicit SyncCommunicationLibrary(
         const std::shared_ptr<synchronization::logging::ISynchronizationLogging>& log);
     virtual ~SyncCommunicationLibrary();
@@ -27,7 +27,7 @@ public:
     // A new reference to the communication object while connected, otherwise none.
     std::shared_ptr<voru::synchronization::extcomm::ICommunication> GetCommunication();
 
-protected:
+  protected:
     void Log(const char* line);
 
     std::shared_ptr<synchronization::logging::ISynchronizationLogging> log;

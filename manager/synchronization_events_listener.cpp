@@ -3,7 +3,6 @@
 #include "manager/xml_messages.h"
 #include "messaging/message_codes.h"
 #include "messaging/synchronous_exchange.h"
-#include "platform/event.h"
 #include "platform/text.h"
 
 namespace synchronization::manager {
@@ -36,8 +35,8 @@ void SynchronizationEventsListener::Log(const std::u16string& line) {
 extcomm::SyncEventResult SynchronizationEventsListener::OnSyncEvent(
     const extcomm::SyncEventKind& kind, const char16_t* text) {
     const std::int32_t value = kind;
-    const bool question = value == extcomm::LockReadinessQuery ||
-                          value == extcomm::LockRequest || value == extcomm::LockReleased;
+    const bool question = value == extcomm::LockReadinessQuery || value == extcomm::LockRequest ||
+                          value == extcomm::LockReleased;
     try {
         switch (value) {
             case extcomm::ServiceConnected:
@@ -90,7 +89,7 @@ bool SynchronizationEventsListener::Readiness(const std::u16string& text, bool& 
     }
     if (!sender) return false;
     LockQuery query{object, uid, true};
-    if (AskUserInterface(codes::WM_SYNC_WRITE_LOCK_READINESS, query) != Exchange::Answered) {
+    if (!AskUserInterface(codes::WM_SYNC_WRITE_LOCK_READINESS, query)) {
         // Nobody answered (no window any more, or shut-down): the service hears "not ready".
         return false;
     }
@@ -114,12 +113,12 @@ bool SynchronizationEventsListener::LockRequest(const std::u16string& text, bool
     }
     if (!sender) return false;
     LockQuery query{object, uid, true};
-    if (AskUserInterface(codes::WM_SYNC_WRITE_LOCK_REQUEST, query) != Exchange::Answered) {
+    if (!AskUserInterface(codes::WM_SYNC_WRITE_LOCK_REQUEST, query)) {
         return false;  // denied: nobody could decide
     }
     granted = query.answer;
-    Log(kPrefix + object + u" write lock" + (granted ? u" granted" : u" denied") + u" (UID:" +
-        uid + u")");
+    Log(kPrefix + object + u" write lock" + (granted ? u" granted" : u" denied") + u" (UID:" + uid +
+        u")");
     return true;
 }
 
@@ -132,7 +131,7 @@ bool SynchronizationEventsListener::Release(const std::u16string& text) {
     if (!isWrite || !sender) return true;
     LockQuery query{object, uid, true};
     // The release has happened whether or not the user-interface thread heard of it.
-    if (AskUserInterface(codes::WM_SYNC_WRITE_LOCK_RELEASED, query) == Exchange::Answered) {
+    if (AskUserInterface(codes::WM_SYNC_WRITE_LOCK_RELEASED, query)) {
         Log(kPrefix + object + u" write" + u"lock release (UID:" + uid + u") signaled");
     }
     return true;
@@ -157,19 +156,17 @@ extcomm::SyncEventResult SynchronizationEventsListener::LockStatusChanged(const 
     bool failed = true;
     if (!ParseLockStatus(text, taskId, locked, failed)) return extcomm::NoAnswer;
     Log(kPrefix + u"Lock (ID:" + Decimal(taskId) + u") " +
-        (failed ? u"has failed" : locked ? u"is now locked" : u"is now unlocked"));
+        (failed   ? u"has failed"
+         : locked ? u"is now locked"
+                  : u"is now unlocked"));
     const platform::LParam state = failed ? 0 : locked ? 1 : 2;
     sender->Post(codes::WM_SYNC_LOCK_STATE, static_cast<platform::WParam>(taskId), state);
     return extcomm::Accepted;
 }
 
-SynchronizationEventsListener::Exchange SynchronizationEventsListener::AskUserInterface(
-    std::uint32_t code, LockQuery& query) {
-    // The dispatch answers only questions registered with the exchange, and the exchange never
-    // lets this thread wait for a window that is gone or a program that is shutting down.
-    return synchronization::messaging::AskSynchronously(*sender, code, query)
-               ? Exchange::Answered
-               : Exchange::NotAnswered;
+bool SynchronizationEventsListener::AskUserInterface(std::uint32_t code, LockQuery& query) {
+    // Never left waiting: a failed post, a vanished window and shut-down all end the wait.
+    return synchronization::messaging::AskSynchronously(*sender, code, query);
 }
 
 }  // namespace synchronization::manager

@@ -16,7 +16,7 @@ namespace synchronization::manager {
 // write-lock questions waits there for the answer. Called on the library's threads, also
 // concurrently; it keeps no state besides its two members.
 class SynchronizationEventsListener : public voru::synchronization::extcomm::ISyncEvents {
-public:
+  public:
     SynchronizationEventsListener(
         const std::shared_ptr<synchronization::messaging::IMessageSender>& sender,
         const std::shared_ptr<synchronization::logging::ISynchronizationLogging>& log);
@@ -25,15 +25,14 @@ public:
     voru::synchronization::extcomm::SyncEventResult OnSyncEvent(
         const voru::synchronization::extcomm::SyncEventKind& kind, const char16_t* text) override;
 
-private:
-    enum class Exchange { Answered, NoEvent, NotAnswered };
-
+  private:
     bool Readiness(const std::u16string& text, bool& ready);
     bool LockRequest(const std::u16string& text, bool& granted);
     bool Release(const std::u16string& text);
     voru::synchronization::extcomm::SyncEventResult LockGranted(const char16_t* text);
     voru::synchronization::extcomm::SyncEventResult LockStatusChanged(const char16_t* text);
-    Exchange AskUserInterface(std::uint32_t code, LockQuery& query);
+    // True when the user-interface thread answered.
+    bool AskUserInterface(std::uint32_t code, LockQuery& query);
     void Log(const std::u16string& line);
 
     std::shared_ptr<synchronization::messaging::IMessageSender> sender;

@@ -53,7 +53,8 @@ std::uint32_t RunCommunicationThread(const std::shared_ptr<CommunicationContext>
             const extcomm::SyncRequestKind unlockTask = extcomm::UnlockTask;
             const extcomm::SyncRequestKind lockTask = extcomm::LockTask;
             for (;;) {
-                const int woken = platform::WaitAny(c.abortEvent, c.newRequestEvent, c.waitInterval);
+                const int woken =
+                    platform::WaitAny(c.abortEvent, c.newRequestEvent, c.waitInterval);
                 if (woken == 0 || c.stopRequested.load()) break;
                 if (c.abortEvent.Wait(0) == platform::WaitResult::Signaled) break;
                 c.newRequestEvent.Reset();
@@ -103,8 +104,8 @@ void SynchronizationManager::Log(const std::string& line) {
     if (log) log->Log(line);
 }
 
-std::uint32_t SynchronizationManager::Lock(const std::u16string& object,
-                                           const std::u16string& uid, bool read) {
+std::uint32_t SynchronizationManager::Lock(const std::u16string& object, const std::u16string& uid,
+                                           bool read) {
     try {
         Log(u"Manager: " + object + (read ? u" read" : u" write") + u" lock request (UID:" + uid +
             u")");

@@ -21,7 +21,7 @@ struct CommunicationContext;
 // unlock requests and sends them from the communication thread, which also checks the
 // connection on every pass. Called on the user-interface thread only.
 class SynchronizationManager : public ISynchronizationManager {
-public:
+  public:
     using LibraryFactory = std::function<std::shared_ptr<SyncCommunicationLibrary>(
         const std::shared_ptr<synchronization::logging::ISynchronizationLogging>&)>;
 
@@ -39,8 +39,7 @@ public:
     SynchronizationManager(const SynchronizationManager&) = delete;
     SynchronizationManager& operator=(const SynchronizationManager&) = delete;
 
-    std::uint32_t Lock(const std::u16string& object, const std::u16string& uid,
-                       bool read) override;
+    std::uint32_t Lock(const std::u16string& object, const std::u16string& uid, bool read) override;
     std::uint32_t Unlock(const std::uint32_t& cookie) override;
     virtual bool Initialize(
         const std::shared_ptr<synchronization::messaging::IMessageSender>& sender,
@@ -51,7 +50,7 @@ public:
     // Sent at once on the calling thread, without the queue.
     void PauseSynchronization(const std::string& dataType, bool pause);
 
-private:
+  private:
     bool StartCommunicationThread();
     void StopCommunicationThread();
     void Log(const std::u16string& line);

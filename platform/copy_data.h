@@ -32,8 +32,9 @@ using CopyDataHandler = std::function<std::intptr_t(WindowHandle sender, const C
 //   blocks sent back reach the caller's window procedure during the wait.
 // - Console build: target is a peer connected to this process's CopyDataServer; blocks it sends
 //   back on the same connection during the wait go to that server's handler.
-CopyDataSendResult SendCopyData(WindowHandle target, WindowHandle from, const CopyDataRecord& record,
-                                std::uint32_t timeoutMs, std::intptr_t* result = nullptr);
+CopyDataSendResult SendCopyData(WindowHandle target, WindowHandle from,
+                                const CopyDataRecord& record, std::uint32_t timeoutMs,
+                                std::intptr_t* result = nullptr);
 
 // The record carried by a received WM_COPYDATA's lParam (Windows: the COPYDATASTRUCT). False when
 // lParam is 0.
@@ -42,12 +43,12 @@ bool CopyDataRecordFromParam(LParam lParam, CopyDataRecord& record);
 // The receiving side of the console build's transport: a Unix-domain socket on which map
 // applications connect. Every connection is a peer window: it gets a window of the window registry
 // (platform/window.h) that IsWindow reports as existing while the connection lasts, and blocks
-// sent on it are handed to the handler with that window as the sender. The server never runs a thread of its own: the thread
-// that owns it (the user-interface thread) calls Poll, so the handler runs only there.
-// On Windows map applications reach the main window by WM_COPYDATA and no server is needed:
-// Listen returns false.
+// sent on it are handed to the handler with that window as the sender. The server never runs a
+// thread of its own: the thread that owns it (the user-interface thread) calls Poll, so the handler
+// runs only there. On Windows map applications reach the main window by WM_COPYDATA and no server
+// is needed: Listen returns false.
 class CopyDataServer {
-public:
+  public:
     CopyDataServer() = default;
     ~CopyDataServer();
     CopyDataServer(const CopyDataServer&) = delete;
@@ -64,19 +65,20 @@ public:
     void Close() noexcept;
     const std::string& SocketPath() const noexcept { return path_; }
 
-private:
+  private:
     std::string path_;
     int listenFd_ = -1;
 };
 
 // The socket path map applications connect to: $SUNDRA_MAPAPP_SOCKET if set, else
-// $XDG_RUNTIME_DIR/sundra-synchronizer-mapapp.sock, else /tmp/sundra-synchronizer-mapapp-<uid>.sock.
+// $XDG_RUNTIME_DIR/sundra-synchronizer-mapapp.sock, else
+// /tmp/sundra-synchronizer-mapapp-<uid>.sock.
 std::string DefaultCopyDataSocketPath();
 
 // The map application's side of the console build's transport: one connection to the program.
 // Windows map applications use their own window and WM_COPYDATA instead (Connect returns false).
 class CopyDataClient {
-public:
+  public:
     CopyDataClient() = default;
     ~CopyDataClient();
     CopyDataClient(const CopyDataClient&) = delete;
@@ -95,7 +97,7 @@ public:
     void Close() noexcept;
     bool IsConnected() const noexcept { return fd_ >= 0; }
 
-private:
+  private:
     int fd_ = -1;
     CopyDataHandler handler_;
 };

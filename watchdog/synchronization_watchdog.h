@@ -13,7 +13,7 @@ namespace synchronization::watchdog {
 // Keeps the synchronization service's program running while the program runs and stops it at the
 // end; reports after every process scan whether a chart-modifying application runs.
 class SynchronizationWatchdog {
-public:
+  public:
     static constexpr std::uint32_t kDefaultPollIntervalMs = 5000;
 
     // Starts polling at once. pollIntervalMs shortens the wait between scans for tests.
@@ -37,7 +37,7 @@ public:
     // abandoned never touches a freed watchdog.
     struct Context;
 
-private:
+  private:
     std::shared_ptr<Context> context_;
     std::u16string abortEventName_;
     std::uint32_t stopTimeout_;

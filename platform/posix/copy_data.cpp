@@ -5,7 +5,6 @@
 // A side that waits for an answer handles the blocks that arrive first, so a block sent back
 // while the other side handles ours is taken before our send returns, as with WM_COPYDATA.
 #include "platform/copy_data.h"
-#include "platform/window.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -21,6 +20,8 @@
 #include <map>
 #include <mutex>
 #include <vector>
+
+#include "platform/window.h"
 
 namespace platform {
 namespace {
@@ -38,7 +39,8 @@ constexpr WindowHandle kProgramWindow = 1;
 using Clock = std::chrono::steady_clock;
 
 int RemainingMs(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() < 0 ? 0 : static_cast<int>(left.count());
 }
 
@@ -216,7 +218,8 @@ void DropPeer(WindowHandle id) {
 }  // namespace
 
 std::string DefaultCopyDataSocketPath() {
-    if (const char* explicitPath = std::getenv("SUNDRA_MAPAPP_SOCKET"); explicitPath && *explicitPath) {
+    if (const char* explicitPath = std::getenv("SUNDRA_MAPAPP_SOCKET");
+        explicitPath && *explicitPath) {
         return explicitPath;
     }
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
@@ -392,7 +395,8 @@ CopyDataSendResult CopyDataClient::Send(const CopyDataRecord& record, std::uint3
                                         std::intptr_t* result) {
     if (fd_ < 0) return CopyDataSendResult::Failed;
     bool broken = false;
-    const auto outcome = SendAndWait(fd_, kProgramWindow, record, timeoutMs, result, handler_, broken);
+    const auto outcome =
+        SendAndWait(fd_, kProgramWindow, record, timeoutMs, result, handler_, broken);
     if (broken) Close();
     return outcome;
 }

@@ -106,7 +106,8 @@ bool StartProgram(const std::u16string& programPath, const std::u16string& comma
     std::size_t at = 0;
     while (at < rest.size()) {
         const auto blank = rest.find(' ', at);
-        const auto piece = rest.substr(at, blank == std::string::npos ? std::string::npos : blank - at);
+        const auto piece =
+            rest.substr(at, blank == std::string::npos ? std::string::npos : blank - at);
         if (!piece.empty()) args.push_back(piece);
         if (blank == std::string::npos) break;
         at = blank + 1;
@@ -117,12 +118,13 @@ bool StartProgram(const std::u16string& programPath, const std::u16string& comma
 
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) != 0) return false;
-    bool ok = directory.empty() ||
-              posix_spawn_file_actions_addchdir_np(&actions, directory.c_str()) == 0;
+    bool ok =
+        directory.empty() || posix_spawn_file_actions_addchdir_np(&actions, directory.c_str()) == 0;
     pid_t child = 0;
     // The lock keeps a concurrent ReapEndedPrograms from missing the new child.
     std::lock_guard<std::mutex> lock(ChildrenMutex());
-    if (ok) ok = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+    if (ok)
+        ok = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     if (!ok) return false;
     Children().push_back(child);

@@ -6,8 +6,9 @@
 
 namespace platform {
 
-CopyDataSendResult SendCopyData(WindowHandle target, WindowHandle from, const CopyDataRecord& record,
-                                std::uint32_t timeoutMs, std::intptr_t* result) {
+CopyDataSendResult SendCopyData(WindowHandle target, WindowHandle from,
+                                const CopyDataRecord& record, std::uint32_t timeoutMs,
+                                std::intptr_t* result) {
     HWND window = reinterpret_cast<HWND>(target);
     if (window == nullptr || !::IsWindow(window)) return CopyDataSendResult::Failed;
     COPYDATASTRUCT data{};
@@ -18,10 +19,9 @@ CopyDataSendResult SendCopyData(WindowHandle target, WindowHandle from, const Co
     // SMTO_NORMAL keeps this thread taking the messages sent to it meanwhile, so a block that the
     // peer sends back while it handles ours reaches our window procedure before we return.
     ::SetLastError(0);
-    const LRESULT sent =
-        ::SendMessageTimeoutW(window, WM_COPYDATA, static_cast<WPARAM>(from),
-                              reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                              timeoutMs, &answer);
+    const LRESULT sent = ::SendMessageTimeoutW(window, WM_COPYDATA, static_cast<WPARAM>(from),
+                                               reinterpret_cast<LPARAM>(&data),
+                                               SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &answer);
     if (sent == 0) {
         const DWORD error = ::GetLastError();
         // A hung peer is refused at once with SMTO_ABORTIFHUNG; some systems report that with

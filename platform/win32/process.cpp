@@ -1,12 +1,15 @@
 #include "platform/process.h"
 
 #include <windows.h>
+// psapi.h needs the types of windows.h.
 #include <psapi.h>
 
 namespace platform {
 namespace {
 
-const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+const wchar_t* W(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
 
 }  // namespace
 

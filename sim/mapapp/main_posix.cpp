@@ -35,9 +35,7 @@ struct Input {
     }
 };
 
-void Say(const std::string& text) {
-    std::cout << text << std::endl;
-}
+void Say(const std::string& text) { std::cout << text << std::endl; }
 
 }  // namespace
 
@@ -72,7 +70,8 @@ int main(int argc, char** argv) {
                 ? "sent: " + mapapp::Format(block.data()) + " result " + std::to_string(result)
                 : "send failed: " + mapapp::Format(block.data()));
     };
-    auto handler = [&](platform::WindowHandle, const platform::CopyDataRecord& record) -> std::intptr_t {
+    auto handler = [&](platform::WindowHandle,
+                       const platform::CopyDataRecord& record) -> std::intptr_t {
         if (record.dwData != 277 || record.cbData < 15 || record.lpData == nullptr) return 0;
         const auto* bytes = static_cast<const std::uint8_t*>(record.lpData);
         Say("status: " + mapapp::Format(bytes));
@@ -87,7 +86,8 @@ int main(int argc, char** argv) {
                 Say("Consent to a write by the synchronization service? [y/n]");
                 std::string answer;
                 // The program waits for this answer only as long as its send bound.
-                if (input->Next(answer, std::chrono::milliseconds(options.sendTimeoutMs * 8 / 10)) &&
+                if (input->Next(answer,
+                                std::chrono::milliseconds(options.sendTimeoutMs * 8 / 10)) &&
                     (answer == "y" || answer == "yes")) {
                     state.SetConsent(true);
                     send(state.Current());
@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
     while (!client.Connect(options.target, handler)) {
         if (Clock::now() >= connectEnd) {
             std::cerr << "mapapp: cannot connect to "
-                      << (options.target.empty() ? platform::DefaultCopyDataSocketPath() : options.target)
+                      << (options.target.empty() ? platform::DefaultCopyDataSocketPath()
+                                                 : options.target)
                       << '\n';
             return 1;
         }
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
     if (options.noAnswer) {
         // A hung map application: registered, then never reads what the program sends.
         Say("not answering");
+        mapapp::MarkNotAnswering();
         while (!expired()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return 0;
     }

@@ -15,6 +15,7 @@ namespace {
 constexpr UINT_PTR kDelayTimer = 1;
 constexpr UINT_PTR kExitTimer = 2;
 constexpr UINT_PTR kFindTimer = 3;
+constexpr UINT_PTR kProgramTimer = 4;
 constexpr int kConsentBox = 101;
 constexpr int kProtectBox = 102;
 constexpr int kStatusLabel = 103;
@@ -44,23 +45,24 @@ void Send(const mapapp::Block& block) {
     data.cbData = 15;
     data.lpData = const_cast<std::uint8_t*>(block.data());
     DWORD_PTR result = 0;
-    const LRESULT ok = SendMessageTimeoutW(g_program, WM_COPYDATA, reinterpret_cast<WPARAM>(g_window),
-                                           reinterpret_cast<LPARAM>(&data),
-                                           SMTO_NORMAL | SMTO_ABORTIFHUNG, g_options.sendTimeoutMs,
-                                           &result);
+    const LRESULT ok = SendMessageTimeoutW(
+        g_program, WM_COPYDATA, reinterpret_cast<WPARAM>(g_window), reinterpret_cast<LPARAM>(&data),
+        SMTO_NORMAL | SMTO_ABORTIFHUNG, g_options.sendTimeoutMs, &result);
     Say(ok ? "sent: " + mapapp::Format(block.data()) + " result " + std::to_string(result)
            : "send failed: " + mapapp::Format(block.data()));
 }
 
 HWND FindProgram() {
     if (!g_options.target.empty()) {
-        return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(g_options.target.c_str(), nullptr, 0)));
+        return reinterpret_cast<HWND>(
+            static_cast<UINT_PTR>(std::strtoull(g_options.target.c_str(), nullptr, 0)));
     }
     return FindWindowW(nullptr, L"Sundra Synchronizer");
 }
 
 LRESULT OnCopyData(HWND, const COPYDATASTRUCT* data) {
-    if (data == nullptr || data->dwData != 277 || data->cbData < 15 || data->lpData == nullptr) return 0;
+    if (data == nullptr || data->dwData != 277 || data->cbData < 15 || data->lpData == nullptr)
+        return 0;
     const auto* bytes = static_cast<const std::uint8_t*>(data->lpData);
     Say("status: " + mapapp::Format(bytes));
     switch (g_state->OnStatus(bytes)) {
@@ -72,7 +74,8 @@ LRESULT OnCopyData(HWND, const COPYDATASTRUCT* data) {
             break;
         case mapapp::Reaction::AskUser:
             // Answered inside the program's send: the program waits for it up to its bound.
-            if (MessageBoxW(g_window, L"May the synchronization service write into the chart databases?",
+            if (MessageBoxW(g_window,
+                            L"May the synchronization service write into the chart databases?",
                             L"Map application", MB_YESNO | MB_ICONQUESTION) == IDYES) {
                 g_state->SetConsent(true);
                 Send(g_state->Current());
@@ -88,7 +91,8 @@ LRESULT OnCopyData(HWND, const COPYDATASTRUCT* data) {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COPYDATA:
-            return OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+            return OnCopyData(reinterpret_cast<HWND>(wParam),
+                              reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_COMMAND:
             if (LOWORD(wParam) == kConsentBox || LOWORD(wParam) == kProtectBox) {
                 const bool on = IsDlgButtonChecked(window, LOWORD(wParam)) == BST_CHECKED;
@@ -109,6 +113,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
                 Send(g_state->Current());
                 ShowState();
             } else if (wParam == kExitTimer) {
+                DestroyWindow(window);
+            } else if (wParam == kProgramTimer && g_program && !IsWindow(g_program)) {
+                // The program has ended: nobody is left to talk to.
+                Say("program window gone");
+                g_program = nullptr;
                 DestroyWindow(window);
             } else if (wParam == kFindTimer && !g_program) {
                 g_program = FindProgram();
@@ -146,8 +155,9 @@ int main(int argc, char** argv) {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = L"SundraMapAppSimulator";
     RegisterClassW(&windowClass);
-    g_window = CreateWindowW(L"SundraMapAppSimulator", L"Map application", WS_OVERLAPPEDWINDOW,
-                             CW_USEDEFAULT, CW_USEDEFAULT, 460, 160, nullptr, nullptr, instance, nullptr);
+    g_window =
+        CreateWindowW(L"SundraMapAppSimulator", L"Map application", WS_OVERLAPPEDWINDOW,
+                      CW_USEDEFAULT, CW_USEDEFAULT, 460, 160, nullptr, nullptr, instance, nullptr);
     if (!g_window) return 1;
     CreateWindowW(L"STATIC", L"Status:", WS_CHILD | WS_VISIBLE, 10, 10, 430, 20, g_window,
                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kStatusLabel)), instance, nullptr);
@@ -172,10 +182,18 @@ int main(int argc, char** argv) {
     if (g_options.noAnswer) {
         // A hung map application: registered, then it stops taking messages.
         Say("not answering");
-        Sleep(g_options.exitAfterMs >= 0 ? static_cast<DWORD>(g_options.exitAfterMs) : INFINITE);
+        mapapp::MarkNotAnswering();
+        const ULONGLONG start = GetTickCount64();
+        while (g_options.exitAfterMs < 0 ||
+               GetTickCount64() - start < static_cast<ULONGLONG>(g_options.exitAfterMs)) {
+            if (g_program && !IsWindow(g_program)) break;
+            Sleep(50);
+        }
         return 0;
     }
-    if (g_options.exitAfterMs >= 0) SetTimer(g_window, kExitTimer, static_cast<UINT>(g_options.exitAfterMs), nullptr);
+    SetTimer(g_window, kProgramTimer, 100, nullptr);
+    if (g_options.exitAfterMs >= 0)
+        SetTimer(g_window, kExitTimer, static_cast<UINT>(g_options.exitAfterMs), nullptr);
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

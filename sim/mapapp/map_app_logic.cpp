@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 namespace mapapp {
 
@@ -88,6 +89,8 @@ Reaction MapAppState::OnStatus(const std::uint8_t* bytes) {
     }
     return Reaction::None;
 }
+
+void MarkNotAnswering() { std::ofstream("mapapp.not-answering") << "not answering\n"; }
 
 std::string Format(const std::uint8_t* bytes) {
     std::string out;

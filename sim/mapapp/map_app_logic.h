@@ -30,18 +30,18 @@ const char* Usage();
 
 // What to do after a status from the program.
 enum class Reaction {
-    None,         // nothing to send
-    SendNow,      // consent decided: send Current() at once (inside the program's send)
-    StartDelay,   // start the delay; call ConsentAfterDelay when it has passed
-    AskUser,      // ask; call SetConsent with the answer and send Current()
+    None,        // nothing to send
+    SendNow,     // consent decided: send Current() at once (inside the program's send)
+    StartDelay,  // start the delay; call ConsentAfterDelay when it has passed
+    AskUser,     // ask; call SetConsent with the answer and send Current()
 };
 
 class MapAppState {
-public:
+  public:
     explicit MapAppState(const Options& options);
 
-    Block Running() const;        // byte 10 = 1
-    Block ShuttingDown() const;   // byte 10 = 0
+    Block Running() const;       // byte 10 = 1
+    Block ShuttingDown() const;  // byte 10 = 0
     const Block& Current() const { return block_; }
 
     Reaction OnStatus(const std::uint8_t* bytes);
@@ -53,11 +53,15 @@ public:
     bool DelayPending() const { return delayPending_; }
     void ClearDelay() { delayPending_ = false; }
 
-private:
+  private:
     Options options_;
     Block block_{};
     bool delayPending_ = false;
 };
+
+// Creates "mapapp.not-answering" in the working directory once --no-answer has taken effect, so
+// that a test knows when the map application no longer takes blocks.
+void MarkNotAnswering();
 
 // "01 01 00 ..." for the standard output.
 std::string Format(const std::uint8_t* bytes);

@@ -67,14 +67,31 @@ std::u16string UnescapeScenarioText(const std::string& text) {
         long value = -1;
         std::size_t consumed = 1;
         switch (next) {
-            case 'n': value = '\n'; break;
-            case 'r': value = '\r'; break;
-            case 't': value = '\t'; break;
-            case '0': value = 0; break;
-            case '\\': value = '\\'; break;
-            case 'x': value = ReadHex(text, i + 2, 2); consumed = 3; break;
-            case 'u': value = ReadHex(text, i + 2, 4); consumed = 5; break;
-            default: break;
+            case 'n':
+                value = '\n';
+                break;
+            case 'r':
+                value = '\r';
+                break;
+            case 't':
+                value = '\t';
+                break;
+            case '0':
+                value = 0;
+                break;
+            case '\\':
+                value = '\\';
+                break;
+            case 'x':
+                value = ReadHex(text, i + 2, 2);
+                consumed = 3;
+                break;
+            case 'u':
+                value = ReadHex(text, i + 2, 4);
+                consumed = 5;
+                break;
+            default:
+                break;
         }
         if (value < 0) {
             // Not an escape: the backslash stands for itself.
@@ -91,11 +108,21 @@ std::u16string EscapeXml(const std::u16string& text) {
     std::u16string out;
     for (char16_t unit : text) {
         switch (unit) {
-            case u'&': out += u"&amp;"; break;
-            case u'<': out += u"&lt;"; break;
-            case u'>': out += u"&gt;"; break;
-            case u'"': out += u"&quot;"; break;
-            default: out.push_back(unit); break;
+            case u'&':
+                out += u"&amp;";
+                break;
+            case u'<':
+                out += u"&lt;";
+                break;
+            case u'>':
+                out += u"&gt;";
+                break;
+            case u'"':
+                out += u"&quot;";
+                break;
+            default:
+                out.push_back(unit);
+                break;
         }
     }
     return out;

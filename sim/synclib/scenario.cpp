@@ -8,7 +8,8 @@ namespace sundra::synclib {
 
 namespace {
 
-const char kDefaultScenario[] = R"(# The demo's update cycle: the service connects, and about every 20 s it asks whether it may
+const char kDefaultScenario[] =
+    R"(# The demo's update cycle: the service connects, and about every 20 s it asks whether it may
 # write an update into the chart databases, takes the write lock when the program is ready,
 # holds it a few seconds and releases it.
 autoanswer on
@@ -121,8 +122,7 @@ bool ParseCommand(const std::string& text, int line, Step& step, std::string& er
         return w.size() == 1 && (w[0] == "on" || w[0] == "off") ? true : fail("autoanswer on|off");
     }
     if (c == "wait") {
-        return w.size() == 1 && ParseNumber(w[0], number) && number >= 0 ? true
-                                                                          : fail("wait <ms>");
+        return w.size() == 1 && ParseNumber(w[0], number) && number >= 0 ? true : fail("wait <ms>");
     }
     if (c == "await") {
         if (w.empty() || w.size() > 2 || !IsKind(w[0])) {

@@ -16,25 +16,39 @@ const Clock::time_point kLoadTime = Clock::now();
 
 std::string RequestName(std::int32_t kind) {
     switch (kind) {
-        case 0: return "ConnectionCheck";
-        case 3: return "LockTask";
-        case 4: return "UnlockTask";
-        case 7: return "PauseRequest";
-        default: return "Request";
+        case 0:
+            return "ConnectionCheck";
+        case 3:
+            return "LockTask";
+        case 4:
+            return "UnlockTask";
+        case 7:
+            return "PauseRequest";
+        default:
+            return "Request";
     }
 }
 
 std::string EventName(std::int32_t kind) {
     switch (kind) {
-        case 0: return "ServiceConnected";
-        case 1: return "ServiceDisconnected";
-        case 2: return "LockReadinessQuery";
-        case 3: return "LockRequest";
-        case 4: return "LockReleased";
-        case 5: return "LockGranted";
-        case 6: return "LockStatusChanged";
-        case 8: return "ServiceMessage";
-        default: return "Unknown";
+        case 0:
+            return "ServiceConnected";
+        case 1:
+            return "ServiceDisconnected";
+        case 2:
+            return "LockReadinessQuery";
+        case 3:
+            return "LockRequest";
+        case 4:
+            return "LockReleased";
+        case 5:
+            return "LockGranted";
+        case 6:
+            return "LockStatusChanged";
+        case 8:
+            return "ServiceMessage";
+        default:
+            return "Unknown";
     }
 }
 
@@ -95,9 +109,8 @@ Service::~Service() {
 }
 
 void Service::Journal(const std::string& record) {
-    const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             Clock::now() - kLoadTime)
-                             .count();
+    const long long ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - kLoadTime).count();
     std::lock_guard<std::mutex> guard(journalMutex_);
     if (!journal_) return;
     std::fprintf(journal_, "%lld %s\n", ms, record.c_str());
@@ -183,11 +196,13 @@ std::int32_t Service::OnRequest(std::int32_t kind, const char16_t* text) {
         for (const auto& [word, ms] : blocks_) {
             if (KindMatches(word, kind) || word == "all") blockMs = ms;
         }
+        // Written before an await can see the request, so that the journal keeps the order in
+        // which the scenario saw things.
+        Journal("request " + RequestName(kind) + "(" + std::to_string(kind) +
+                ") result=" + std::to_string(result) +
+                (text ? " text=" + EscapeForJournal(copy) : std::string(" null")));
     }
     changed_.notify_all();
-    Journal("request " + RequestName(kind) + "(" + std::to_string(kind) +
-            ") result=" + std::to_string(result) +
-            (text ? " text=" + EscapeForJournal(copy) : std::string(" null")));
     if (blockMs > 0) {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait_for(lock, std::chrono::milliseconds(blockMs), [&] { return stopping_; });

@@ -21,15 +21,15 @@ namespace extcomm = voru::synchronization::extcomm;
 
 struct ServiceConfig {
     std::string scenarioText;
-    std::string scenarioSource;    // for the journal: the file name or "default"
-    std::string journalPath;       // empty: no journal
+    std::string scenarioSource;  // for the journal: the file name or "default"
+    std::string journalPath;     // empty: no journal
     std::uint32_t stopBoundMs = 5000;
 };
 
 // The simulated synchronization service. Its threads keep it alive through shared references,
 // so a thread that had to be left behind at shut-down never touches freed memory.
 class Service : public std::enable_shared_from_this<Service> {
-public:
+  public:
     Service(std::shared_ptr<extcomm::ISyncEvents> listener, ServiceConfig config);
     ~Service();
 
@@ -41,17 +41,17 @@ public:
 
     std::int32_t OnRequest(std::int32_t kind, const char16_t* text);
 
-private:
+  private:
     struct Request {
         std::int32_t kind = 0;
         std::uint32_t uid = 0;
     };
     // What one scenario thread remembers between its steps.
     struct Context {
-        std::size_t cursor = 0;        // requests before this index were awaited already
-        std::uint32_t lastUid = 0;     // task ID of the last awaited request
+        std::size_t cursor = 0;     // requests before this index were awaited already
+        std::uint32_t lastUid = 0;  // task ID of the last awaited request
         bool haveUid = false;
-        int lastAnswer = -1;           // answer to the last lock question
+        int lastAnswer = -1;  // answer to the last lock question
     };
     struct Worker {
         std::thread thread;

@@ -49,7 +49,7 @@ ServiceConfig ReadConfig() {
 // Shared by the program's loader, its communication thread and a pause call; the last reference
 // ends the simulated service.
 class SimCommunication final : public extcomm::ICommunication {
-public:
+  public:
     explicit SimCommunication(std::shared_ptr<Service> service) : service_(std::move(service)) {}
     ~SimCommunication() override { service_->Stop(); }
 
@@ -61,7 +61,7 @@ public:
         }
     }
 
-private:
+  private:
     std::shared_ptr<Service> service_;
 };
 

@@ -52,8 +52,8 @@ int main(int argc, char** argv) {
             std::filesystem::remove(kStopFile, ignored);
             return 0;
         }
-        if (exitAfterMs >= 0 && std::chrono::steady_clock::now() - start >=
-                                    std::chrono::milliseconds(exitAfterMs)) {
+        if (exitAfterMs >= 0 &&
+            std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(exitAfterMs)) {
             return 0;
         }
     }

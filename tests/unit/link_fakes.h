@@ -23,21 +23,9 @@
 
 namespace link_test {
 
-// Answers a synchronous question as the main window's dispatch does: the question is claimed
-// from the exchange, answered (or left as it is when answer is empty) and completed.
-inline bool AnswerQuestion(std::uint32_t code, platform::WParam wParam, platform::LParam lParam,
-                           std::optional<bool> answer, bool answered = true) {
-    synchronization::manager::LockQuery* query =
-        synchronization::messaging::ClaimExchange(code, wParam, lParam);
-    if (query == nullptr) return false;
-    if (answer) query->answer = *answer;
-    synchronization::messaging::CompleteExchange(lParam, answered);
-    return true;
-}
-
 // Keeps every line, narrowed, in order; safe from any thread.
 class RecordingLog : public synchronization::logging::ISynchronizationLogging {
-public:
+  public:
     bool Log(const std::u16string& text) override { return Add(platform::Narrow(text)); }
     bool Log(const std::string& text) override { return Add(text); }
     bool OnMessage(std::uint32_t, platform::WParam, platform::LParam) override { return false; }
@@ -51,7 +39,8 @@ public:
         lines_.clear();
     }
     // Waits (bounded) until a line equal to text has been written.
-    bool WaitFor(const std::string& text, std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+    bool WaitFor(const std::string& text,
+                 std::chrono::milliseconds bound = std::chrono::seconds(10)) {
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, bound, [&] {
             for (const auto& line : lines_) {
@@ -61,7 +50,7 @@ public:
         });
     }
 
-private:
+  private:
     bool Add(const std::string& line) {
         {
             std::lock_guard<std::mutex> guard(mutex_);
@@ -75,6 +64,16 @@ private:
     std::vector<std::string> lines_;
 };
 
+// Does what the main window's dispatch does for a synchronous code: claims the exchange, writes
+// the answer into its record (none: left as it came) and releases the asker.
+inline void AnswerAtOnce(std::uint32_t code, platform::WParam wParam, platform::LParam lParam,
+                         std::optional<bool> answer) {
+    auto* query = synchronization::messaging::ClaimExchange(code, wParam, lParam);
+    if (!query) return;
+    if (answer) query->answer = *answer;
+    synchronization::messaging::CompleteExchange(lParam, true);
+}
+
 struct Posted {
     std::uint32_t code;
     platform::WParam wParam;
@@ -86,22 +85,23 @@ struct Posted {
 // the answer is written into the LockQuery record and the event is set; the answer comes from
 // `answer`, and `deliver` decides whether the post succeeds at all.
 class RecordingSender : public synchronization::messaging::IMessageSender {
-public:
+  public:
     bool Post(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) override {
         {
             std::lock_guard<std::mutex> guard(mutex_);
-            posted_.push_back({code, synchronization::messaging::IsSynchronousMessage(code) ? 0 : wParam,
-                               synchronization::messaging::IsSynchronousMessage(code) ? 0 : lParam});
+            posted_.push_back(
+                {code, synchronization::messaging::IsSynchronousMessage(code) ? 0 : wParam,
+                 synchronization::messaging::IsSynchronousMessage(code) ? 0 : lParam});
             if (synchronization::messaging::IsSynchronousMessage(code)) {
                 auto* query = reinterpret_cast<synchronization::manager::LockQuery*>(wParam);
-                asked_.push_back({code, platform::Narrow(query->object), platform::Narrow(query->uid),
-                                  query->answer});
+                asked_.push_back({code, platform::Narrow(query->object),
+                                  platform::Narrow(query->uid), query->answer});
             }
         }
         changed_.notify_all();
         if (!deliver) return false;
         if (synchronization::messaging::IsSynchronousMessage(code)) {
-            AnswerQuestion(code, wParam, lParam, answer);
+            AnswerAtOnce(code, wParam, lParam, answer);
         }
         return true;
     }
@@ -141,7 +141,7 @@ public:
     bool deliver = true;
     std::optional<bool> answer;  // none: the record is left as it came
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Posted> posted_;
@@ -160,7 +160,7 @@ inline void PrintTo(const Sent& sent, std::ostream* out) {
 // A communication object whose connection check answers checkResult; records every request.
 // While `blocked` is set, every call waits until it is cleared.
 class FakeCommunication : public voru::synchronization::extcomm::ICommunication {
-public:
+  public:
     std::int32_t SendRequest(const voru::synchronization::extcomm::SyncRequestKind& kind,
                              const char16_t* text) override {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -200,7 +200,7 @@ public:
         return changed_.wait_for(lock, bound, [&] { return done(sent_); });
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Sent> sent_;

@@ -1,10 +1,11 @@
+#include "manager/sync_communication_library.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 
-#include "manager/sync_communication_library.h"
 #include "platform/registry.h"
 #include "tests/unit/link_fakes.h"
 #include "tests/unit/platform_test_support.h"
@@ -25,7 +26,7 @@ const char* const kFailedConnect[] = {
 };
 
 class NullListener : public voru::synchronization::extcomm::ISyncEvents {
-public:
+  public:
     voru::synchronization::extcomm::SyncEventResult OnSyncEvent(
         const voru::synchronization::extcomm::SyncEventKind&, const char16_t*) override {
         return voru::synchronization::extcomm::NoAnswer;
@@ -33,7 +34,7 @@ public:
 };
 
 class LoaderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { platform::DeleteRegistryValue(kKey, u"ExtCommunication"); }
     void TearDown() override {
         platform::DeleteRegistryValue(kKey, u"ExtCommunication");

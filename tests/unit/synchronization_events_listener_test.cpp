@@ -1,3 +1,5 @@
+#include "manager/synchronization_events_listener.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -5,7 +7,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include "manager/synchronization_events_listener.h"
 #include "tests/unit/link_fakes.h"
 
 namespace {
@@ -27,7 +28,7 @@ const std::u16string kWrite = Description("Duzaduza Databases/Databases", "write
 const std::u16string kRead = Description("Duzaduza Databases/Databases", "read");
 
 class ListenerTest : public ::testing::Test {
-protected:
+  protected:
     int Raise(std::int32_t kind, const char16_t* text) {
         const auto eventKind = static_cast<extcomm::SyncEventKind>(kind);
         return listener->OnSyncEvent(eventKind, text);
@@ -43,9 +44,8 @@ protected:
 TEST_F(ListenerTest, ConnectionEventsArePostedAndAnsweredWithNoAnswer) {
     EXPECT_EQ(Raise(extcomm::ServiceConnected, nullptr), 0);
     EXPECT_EQ(Raise(extcomm::ServiceDisconnected, u"ignored"), 0);
-    EXPECT_THAT(sender->PostedMessages(),
-                ElementsAre(Posted{codes::WM_SYNC_CONNECTED, 0, 0},
-                            Posted{codes::WM_SYNC_DISCONNECTED, 0, 0}));
+    EXPECT_THAT(sender->PostedMessages(), ElementsAre(Posted{codes::WM_SYNC_CONNECTED, 0, 0},
+                                                      Posted{codes::WM_SYNC_DISCONNECTED, 0, 0}));
     EXPECT_THAT(log->Lines(), IsEmpty());
 }
 
@@ -57,8 +57,10 @@ TEST_F(ListenerTest, ReadLockQuestionsAreAnsweredAtOnceWithoutAskingTheUserInter
     EXPECT_THAT(
         log->Lines(),
         ElementsAre(
-            "Synchronization service: Checking if ready for Duzaduza Databases read lock request (UID:Databases)",
-            "Synchronization service: Application is ready for Duzaduza Databases read lock (UID:Databases)",
+            "Synchronization service: Checking if ready for Duzaduza Databases read lock request "
+            "(UID:Databases)",
+            "Synchronization service: Application is ready for Duzaduza Databases read lock "
+            "(UID:Databases)",
             "Synchronization service: Duzaduza Databases read lock request (UID:Databases)",
             "Synchronization service: Duzaduza Databases read lock granted (UID:Databases)",
             // No blank between the lock type and "lock" here.
@@ -75,9 +77,13 @@ struct WriteCase {
 
 TEST_F(ListenerTest, WriteLockQuestionsWaitForTheUserInterfaceAnswer) {
     const WriteCase cases[] = {
-        {true, 2, 2, "Synchronization service: Application is  ready for Duzaduza Databases write lock (UID:Databases)",
+        {true, 2, 2,
+         "Synchronization service: Application is  ready for Duzaduza Databases write lock "
+         "(UID:Databases)",
          "Synchronization service: Duzaduza Databases write lock granted (UID:Databases)"},
-        {false, 1, 1, "Synchronization service: Application is  NOT ready for Duzaduza Databases write lock (UID:Databases)",
+        {false, 1, 1,
+         "Synchronization service: Application is  NOT ready for Duzaduza Databases write lock "
+         "(UID:Databases)",
          "Synchronization service: Duzaduza Databases write lock denied (UID:Databases)"},
     };
     for (const auto& c : cases) {
@@ -89,12 +95,14 @@ TEST_F(ListenerTest, WriteLockQuestionsWaitForTheUserInterfaceAnswer) {
         EXPECT_THAT(
             log->Lines(),
             ElementsAre(
-                "Synchronization service: Checking if ready for Duzaduza Databases write lock request (UID:Databases)",
+                "Synchronization service: Checking if ready for Duzaduza Databases write lock "
+                "request (UID:Databases)",
                 c.readinessLine,
                 "Synchronization service: Duzaduza Databases write lock request (UID:Databases)",
                 c.requestLine,
                 "Synchronization service: Duzaduza Databases writelock released (UID:Databases)",
-                "Synchronization service: Duzaduza Databases writelock release (UID:Databases) signaled"));
+                "Synchronization service: Duzaduza Databases writelock release (UID:Databases) "
+                "signaled"));
     }
     const auto asked = sender->AskedQuestions();
     ASSERT_EQ(asked.size(), 6u);
@@ -122,7 +130,8 @@ TEST_F(ListenerTest, AQuestionNobodyReceivedIsRefusedAndNeverWaitsForever) {
     EXPECT_THAT(
         log->Lines(),
         ElementsAre(
-            "Synchronization service: Checking if ready for Duzaduza Databases write lock request (UID:Databases)",
+            "Synchronization service: Checking if ready for Duzaduza Databases write lock request "
+            "(UID:Databases)",
             "Synchronization service: Duzaduza Databases write lock request (UID:Databases)",
             "Synchronization service: Duzaduza Databases writelock released (UID:Databases)"));
 }
@@ -140,30 +149,41 @@ TEST(ListenerWithoutSender, WriteQuestionsAreRefusedAndNotificationsTaken) {
     EXPECT_EQ(raise(extcomm::LockRequest, kWrite.c_str()), 1);
     EXPECT_EQ(raise(extcomm::LockReleased, kWrite.c_str()), 2);
     EXPECT_EQ(raise(extcomm::LockGranted, u"<LockLink uid=\"1\"><Cookie>5</Cookie></LockLink>"), 2);
-    EXPECT_EQ(raise(extcomm::LockStatusChanged, u"<LockStatus uid=\"1\"><Status>locked</Status></LockStatus>"), 2);
+    EXPECT_EQ(raise(extcomm::LockStatusChanged,
+                    u"<LockStatus uid=\"1\"><Status>locked</Status></LockStatus>"),
+              2);
     // Without a sender nobody can answer, and granted and status events are not even logged.
     EXPECT_THAT(
         log->Lines(),
         ElementsAre(
-            "Synchronization service: Checking if ready for Duzaduza Databases write lock request (UID:Databases)",
+            "Synchronization service: Checking if ready for Duzaduza Databases write lock request "
+            "(UID:Databases)",
             "Synchronization service: Duzaduza Databases write lock request (UID:Databases)",
             "Synchronization service: Duzaduza Databases writelock released (UID:Databases)"));
 }
 
 TEST_F(ListenerTest, LockResultsArePostedWithTaskIdCookieAndState) {
-    EXPECT_EQ(Raise(extcomm::LockGranted, u"<LockLink uid=\"7\"><Cookie>4711</Cookie></LockLink>"), 2);
+    EXPECT_EQ(Raise(extcomm::LockGranted, u"<LockLink uid=\"7\"><Cookie>4711</Cookie></LockLink>"),
+              2);
     EXPECT_EQ(Raise(extcomm::LockGranted, u"<LockLink><Cookie>-1</Cookie></LockLink>"), 2);
-    EXPECT_EQ(Raise(extcomm::LockStatusChanged, u"<LockStatus uid=\"7\"><Status>locked</Status></LockStatus>"), 2);
-    EXPECT_EQ(Raise(extcomm::LockStatusChanged, u"<LockStatus uid=\"8\"><Status>failed</Status></LockStatus>"), 2);
-    EXPECT_EQ(Raise(extcomm::LockStatusChanged, u"<LockStatus uid=\"9\"><Status>unlocked</Status></LockStatus>"), 2);
-    EXPECT_EQ(Raise(extcomm::LockStatusChanged, u"<LockStatus uid=\"9\"><Status>Locked</Status></LockStatus>"), 2);
-    EXPECT_THAT(sender->PostedMessages(),
-                ElementsAre(Posted{codes::WM_SYNC_LOCK_GRANTED, 7, 4711},
-                            Posted{codes::WM_SYNC_LOCK_GRANTED, 0, -1},
-                            Posted{codes::WM_SYNC_LOCK_STATE, 7, 1},
-                            Posted{codes::WM_SYNC_LOCK_STATE, 8, 0},
-                            Posted{codes::WM_SYNC_LOCK_STATE, 9, 2},
-                            Posted{codes::WM_SYNC_LOCK_STATE, 9, 2}));
+    EXPECT_EQ(Raise(extcomm::LockStatusChanged,
+                    u"<LockStatus uid=\"7\"><Status>locked</Status></LockStatus>"),
+              2);
+    EXPECT_EQ(Raise(extcomm::LockStatusChanged,
+                    u"<LockStatus uid=\"8\"><Status>failed</Status></LockStatus>"),
+              2);
+    EXPECT_EQ(Raise(extcomm::LockStatusChanged,
+                    u"<LockStatus uid=\"9\"><Status>unlocked</Status></LockStatus>"),
+              2);
+    EXPECT_EQ(Raise(extcomm::LockStatusChanged,
+                    u"<LockStatus uid=\"9\"><Status>Locked</Status></LockStatus>"),
+              2);
+    EXPECT_THAT(sender->PostedMessages(), ElementsAre(Posted{codes::WM_SYNC_LOCK_GRANTED, 7, 4711},
+                                                      Posted{codes::WM_SYNC_LOCK_GRANTED, 0, -1},
+                                                      Posted{codes::WM_SYNC_LOCK_STATE, 7, 1},
+                                                      Posted{codes::WM_SYNC_LOCK_STATE, 8, 0},
+                                                      Posted{codes::WM_SYNC_LOCK_STATE, 9, 2},
+                                                      Posted{codes::WM_SYNC_LOCK_STATE, 9, 2}));
     EXPECT_THAT(log->Lines(),
                 ElementsAre("Synchronization service: Lock granted (ID:7, Cookie:4711)",
                             "Synchronization service: Lock granted (ID:0, Cookie:4294967295)",
@@ -187,7 +207,8 @@ TEST_F(ListenerTest, UnreadableOrMissingTextsGiveTheirFixedAnswersAndPostNothing
         {extcomm::LockStatusChanged, nullptr, 2},
         {extcomm::LockReadinessQuery, u"not xml", 1},
         {extcomm::LockRequest, u"<lockdescription/>", 1},
-        {extcomm::LockReleased, u"<LockDescription><ObjectLink>A</ObjectLink><Type>write</Type></LockDescription>", 1},
+        {extcomm::LockReleased,
+         u"<LockDescription><ObjectLink>A</ObjectLink><Type>write</Type></LockDescription>", 1},
         {extcomm::LockGranted, u"<LockLink uid=\"1\"><Cookie></Cookie></LockLink>", 0},
         {extcomm::LockStatusChanged, u"<LockStatus uid=\"1\"/>", 0},
         {extcomm::LockGranted, u"", 0},
@@ -207,14 +228,14 @@ TEST_F(ListenerTest, ServiceMessagesAreLoggedAsTheyCome) {
     EXPECT_EQ(Raise(extcomm::ServiceMessage, u"Update 5 of 7 \u00E9"), 0);
     EXPECT_EQ(Raise(extcomm::ServiceMessage, nullptr), 0);
     EXPECT_EQ(Raise(extcomm::ServiceMessage, u""), 0);
-    EXPECT_THAT(log->Lines(), ElementsAre("Synchronization service: Update 5 of 7 \xE9",
-                                          "Synchronization service: ",
-                                          "Synchronization service: "));
+    EXPECT_THAT(log->Lines(),
+                ElementsAre("Synchronization service: Update 5 of 7 \xE9",
+                            "Synchronization service: ", "Synchronization service: "));
     EXPECT_THAT(sender->PostedMessages(), IsEmpty());
 }
 
 class ThrowingSender : public synchronization::messaging::IMessageSender {
-public:
+  public:
     bool Post(std::uint32_t, platform::WParam, platform::LParam) override {
         throw std::runtime_error("window gone");
     }
@@ -231,10 +252,29 @@ TEST(ListenerExceptions, NeverReachTheLibrary) {
     EXPECT_EQ(raise(extcomm::ServiceConnected, u""), 0);
     EXPECT_EQ(raise(extcomm::LockReadinessQuery, kWrite), 1);
     EXPECT_EQ(raise(extcomm::LockRequest, kWrite), 1);
-    // The synchronous exchange takes a post that throws as a post that failed: nobody heard of the
-    // release, which has happened all the same.
+    // A post that throws counts as not delivered: the release happened all the same.
     EXPECT_EQ(raise(extcomm::LockReleased, kWrite), 2);
     EXPECT_EQ(raise(extcomm::LockGranted, u"<LockLink uid=\"1\"><Cookie>5</Cookie></LockLink>"), 0);
+}
+
+class ThrowingLog : public RecordingLog {
+  public:
+    bool Log(const std::u16string&) override { throw std::runtime_error("disk full"); }
+};
+
+TEST(ListenerExceptions, FromTheLogGiveRejectedForQuestionsAndNoAnswerOtherwise) {
+    auto sender = std::make_shared<RecordingSender>();
+    SynchronizationEventsListener listener(sender, std::make_shared<ThrowingLog>());
+    const auto raise = [&](std::int32_t kind, const std::u16string& text) {
+        const auto k = static_cast<extcomm::SyncEventKind>(kind);
+        return listener.OnSyncEvent(k, text.c_str());
+    };
+    EXPECT_EQ(raise(extcomm::LockReadinessQuery, kRead), 1);
+    EXPECT_EQ(raise(extcomm::LockRequest, kWrite), 1);
+    EXPECT_EQ(raise(extcomm::LockReleased, kRead), 1);
+    EXPECT_EQ(raise(extcomm::LockGranted, u"<LockLink uid=\"1\"><Cookie>5</Cookie></LockLink>"), 0);
+    EXPECT_EQ(raise(extcomm::ServiceMessage, u"hello"), 0);
+    EXPECT_TRUE(sender->PostedMessages().empty());
 }
 
 TEST_F(ListenerTest, ConcurrentQuestionsEachGetTheirOwnAnswer) {
@@ -242,7 +282,8 @@ TEST_F(ListenerTest, ConcurrentQuestionsEachGetTheirOwnAnswer) {
     struct Answering : synchronization::messaging::IMessageSender {
         bool Post(std::uint32_t code, platform::WParam wParam, platform::LParam lParam) override {
             auto* query = reinterpret_cast<synchronization::manager::LockQuery*>(wParam);
-            return link_test::AnswerQuestion(code, wParam, lParam, query->object == u"yes");
+            AnswerAtOnce(code, wParam, lParam, query->object == u"yes");
+            return true;
         }
         bool Post(std::uint32_t) override { return true; }
     };

@@ -1,9 +1,10 @@
+#include "manager/synchronization_manager.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "manager/synchronization_manager.h"
 #include "tests/unit/link_fakes.h"
 
 namespace {
@@ -19,7 +20,7 @@ using ::testing::IsEmpty;
 // Stands in for the loader: "connects" by handing out the test's communication object, and
 // remembers the listener it was given.
 class FakeLibrary : public SyncCommunicationLibrary {
-public:
+  public:
     FakeLibrary(const std::shared_ptr<synchronization::logging::ISynchronizationLogging>& log,
                 std::shared_ptr<extcomm::ICommunication> object, bool succeed)
         : SyncCommunicationLibrary(log), object_(std::move(object)), succeed_(succeed) {}
@@ -38,7 +39,7 @@ public:
     }
     bool IsConnected() override { return communication != nullptr; }
 
-private:
+  private:
     std::shared_ptr<extcomm::ICommunication> object_;
     std::shared_ptr<extcomm::ISyncEvents> listener_;
     bool succeed_;
@@ -59,7 +60,7 @@ const std::u16string kObject = u"Duzaduza Databases";
 const std::u16string kUid = u"Databases";
 
 class ManagerTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<SynchronizationManager> MakeManager(bool connect = true,
                                                         std::uint32_t stopTimeout = 30000) {
         SynchronizationManager::Options options;
@@ -95,8 +96,7 @@ TEST_F(ManagerTest, InitializeAndUnloadWriteTheirLinesInOrder) {
                             "Manager: Disconnecting from synchronization service...",
                             "Manager: Connection to synchronization service closed",
                             "Disconnecting from the synchronization service...",
-                            "Disconnected from the synchronization service",
-                            "Manager: Unloaded"));
+                            "Disconnected from the synchronization service", "Manager: Unloaded"));
     // A second Unload has no log any more and changes nothing.
     const auto before = log->Lines().size();
     manager->Unload();
@@ -123,17 +123,16 @@ TEST_F(ManagerTest, FailedConnectionLeavesTheManagerUninitialized) {
     auto manager = MakeManager(false);
     EXPECT_FALSE(manager->Initialize(sender, log));
     EXPECT_FALSE(manager->IsInitialized());
-    EXPECT_THAT(log->Lines(),
-                ElementsAre("Manager: Initializing communication...",
-                            "Connecting to the synchronization service...",
-                            "Disconnecting from the synchronization service...",
-                            "Disconnected from the synchronization service",
-                            "Failed to connect to the synchronization service",
-                            "Manager: ERROR: Failed to initialize communication",
-                            "Manager: Unloading...",
-                            "Disconnecting from the synchronization service...",
-                            "Disconnected from the synchronization service",
-                            "Manager: Unloaded"));
+    EXPECT_THAT(
+        log->Lines(),
+        ElementsAre("Manager: Initializing communication...",
+                    "Connecting to the synchronization service...",
+                    "Disconnecting from the synchronization service...",
+                    "Disconnected from the synchronization service",
+                    "Failed to connect to the synchronization service",
+                    "Manager: ERROR: Failed to initialize communication", "Manager: Unloading...",
+                    "Disconnecting from the synchronization service...",
+                    "Disconnected from the synchronization service", "Manager: Unloaded"));
     // Nothing is sent or written afterwards.
     manager->PauseSynchronization("", true);
     EXPECT_EQ(manager->Lock(kObject, kUid, true), 0u);
@@ -268,16 +267,18 @@ TEST_F(ManagerTest, PauseAndResumeAreSentAtOnceOnTheCallingThread) {
     manager->Unload();
     // No line of its own on success.
     const auto lines = log->Lines();
-    EXPECT_EQ(std::count_if(lines.begin() + static_cast<std::ptrdiff_t>(linesBefore), lines.end(),
-                            [](const std::string& l) { return l.find("Pause") != std::string::npos; }),
-              0);
+    EXPECT_EQ(
+        std::count_if(lines.begin() + static_cast<std::ptrdiff_t>(linesBefore), lines.end(),
+                      [](const std::string& l) { return l.find("Pause") != std::string::npos; }),
+        0);
 }
 
 TEST_F(ManagerTest, UnloadGivesUpOnAThreadStuckInTheLibraryAfterItsBound) {
     auto manager = MakeManager(true, 100);
     ASSERT_TRUE(manager->Initialize(sender, log));
     communication->SetBlocked(true);
-    ASSERT_TRUE(communication->WaitFor([](const std::vector<Sent>& sent) { return !sent.empty(); }));
+    ASSERT_TRUE(
+        communication->WaitFor([](const std::vector<Sent>& sent) { return !sent.empty(); }));
     manager->Unload();  // returns after about 100 ms although the thread is still inside
     auto lines = log->Lines();
     ASSERT_FALSE(lines.empty());

@@ -27,14 +27,14 @@ namespace msg = synchronization::messaging;
 using Block = std::array<std::uint8_t, 15>;
 
 class MockManager : public synchronization::manager::ISynchronizationManager {
-public:
+  public:
     MOCK_METHOD(std::uint32_t, Lock, (const std::u16string&, const std::u16string&, bool),
                 (override));
     MOCK_METHOD(std::uint32_t, Unlock, (const std::uint32_t&), (override));
 };
 
 class FakeLog : public synchronization::logging::ISynchronizationLogging {
-public:
+  public:
     bool OnMessage(std::uint32_t, platform::WParam, platform::LParam) override { return false; }
     bool Log(const std::u16string& text) override {
         lines.push_back(platform::Narrow(text));
@@ -48,7 +48,7 @@ public:
 };
 
 class NullSender : public synchronization::messaging::IMessageSender {
-public:
+  public:
     bool Post(std::uint32_t, platform::WParam, platform::LParam) override { return true; }
     bool Post(std::uint32_t) override { return true; }
 };
@@ -56,7 +56,7 @@ public:
 // The map application's end: records every block, and can answer inside the send as a real map
 // application does, or not take the block at all.
 class FakeChannel : public IMapAppChannel {
-public:
+  public:
     platform::CopyDataSendResult Send(platform::WindowHandle mapApp,
                                       platform::WindowHandle mainWindow,
                                       const platform::CopyDataRecord& record,
@@ -92,7 +92,7 @@ Block MapAppBlock(std::uint8_t running, std::uint8_t protect, std::uint8_t conse
 }
 
 class CoordinatorTest : public testing::Test {
-protected:
+  protected:
     CoordinatorTest()
         : manager(std::make_shared<testing::StrictMock<MockManager>>()),
           log(std::make_shared<FakeLog>()),
@@ -102,7 +102,8 @@ protected:
 
     // Connected, read lock 1 granted with cookie 11.
     void Connect() {
-        EXPECT_CALL(*manager, Lock(std::u16string(u"Duzaduza Databases"), std::u16string(u"Databases"), true))
+        EXPECT_CALL(*manager,
+                    Lock(std::u16string(u"Duzaduza Databases"), std::u16string(u"Databases"), true))
             .WillOnce(Return(1));
         EXPECT_FALSE(coordinator.OnMessage(msg::WM_SYNC_CONNECTED, 0, 0));
         EXPECT_TRUE(coordinator.OnMessage(msg::WM_SYNC_LOCK_GRANTED, 1, 11));
@@ -150,29 +151,39 @@ struct QuestionCase {
     int replyConsentDuringSend;  // -1: no reply
     bool handled;
     bool answer;
-    bool grantedAfter;        // visible as byte 3 of the next status
-    int sends;                // status blocks sent while answering
-    std::uint8_t byte6Sent;   // byte 6 of the last block sent (when sends > 0)
+    bool grantedAfter;       // visible as byte 3 of the next status
+    int sends;               // status blocks sent while answering
+    std::uint8_t byte6Sent;  // byte 6 of the last block sent (when sends > 0)
 };
 
 TEST_F(CoordinatorTest, QuestionsFromTheService) {
     const QuestionCase cases[] = {
-        {"readiness, no map app", msg::WM_SYNC_WRITE_LOCK_READINESS, false, 0, false, -1, true, true, false, 0, 0},
-        {"request, no map app", msg::WM_SYNC_WRITE_LOCK_REQUEST, false, 0, false, -1, true, true, true, 0, 0},
-        {"readiness, map app refuses", msg::WM_SYNC_WRITE_LOCK_READINESS, true, 0, false, -1, true, false, false, 1, 1},
-        {"readiness, map app consents during the send", msg::WM_SYNC_WRITE_LOCK_READINESS, true, 0, false, 1, true, true, false, 1, 1},
-        {"readiness, map app consented before", msg::WM_SYNC_WRITE_LOCK_READINESS, true, 1, false, -1, true, true, false, 1, 0},
-        {"readiness, own write lock", msg::WM_SYNC_WRITE_LOCK_READINESS, true, 1, true, -1, true, false, false, 0, 0},
-        {"request, map app refuses", msg::WM_SYNC_WRITE_LOCK_REQUEST, true, 0, false, -1, true, false, false, 1, 0},
-        {"request, map app consents", msg::WM_SYNC_WRITE_LOCK_REQUEST, true, 1, false, -1, true, true, true, 1, 0},
-        {"request, own write lock", msg::WM_SYNC_WRITE_LOCK_REQUEST, false, 0, true, -1, true, false, false, 0, 0},
+        {"readiness, no map app", msg::WM_SYNC_WRITE_LOCK_READINESS, false, 0, false, -1, true,
+         true, false, 0, 0},
+        {"request, no map app", msg::WM_SYNC_WRITE_LOCK_REQUEST, false, 0, false, -1, true, true,
+         true, 0, 0},
+        {"readiness, map app refuses", msg::WM_SYNC_WRITE_LOCK_READINESS, true, 0, false, -1, true,
+         false, false, 1, 1},
+        {"readiness, map app consents during the send", msg::WM_SYNC_WRITE_LOCK_READINESS, true, 0,
+         false, 1, true, true, false, 1, 1},
+        {"readiness, map app consented before", msg::WM_SYNC_WRITE_LOCK_READINESS, true, 1, false,
+         -1, true, true, false, 1, 0},
+        {"readiness, own write lock", msg::WM_SYNC_WRITE_LOCK_READINESS, true, 1, true, -1, true,
+         false, false, 0, 0},
+        {"request, map app refuses", msg::WM_SYNC_WRITE_LOCK_REQUEST, true, 0, false, -1, true,
+         false, false, 1, 0},
+        {"request, map app consents", msg::WM_SYNC_WRITE_LOCK_REQUEST, true, 1, false, -1, true,
+         true, true, 1, 0},
+        {"request, own write lock", msg::WM_SYNC_WRITE_LOCK_REQUEST, false, 0, true, -1, true,
+         false, false, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto mgr = std::make_shared<testing::NiceMock<MockManager>>();
         auto lg = std::make_shared<FakeLog>();
         auto ch = std::make_shared<FakeChannel>();
-        VoruDatabasesObject co(mgr, lg, std::make_shared<NullSender>(), FakeChannel::kMainWindow, ch);
+        VoruDatabasesObject co(mgr, lg, std::make_shared<NullSender>(), FakeChannel::kMainWindow,
+                               ch);
         ON_CALL(*mgr, Lock(_, _, true)).WillByDefault(Return(1));
         ON_CALL(*mgr, Lock(_, _, false)).WillByDefault(Return(2));
         co.OnMessage(msg::WM_SYNC_CONNECTED, 0, 0);
@@ -238,7 +249,8 @@ TEST_F(CoordinatorTest, RepeatedChartModifierReportsLogAndRequestOnceThenRelease
     Connect();
     ClearLog();
     EXPECT_CALL(*manager, Lock(_, _, false)).WillOnce(Return(5));
-    for (int i = 0; i < 3; ++i) EXPECT_FALSE(coordinator.OnMessage(msg::WM_SYNC_CHART_MODIFIER_DETECTED, 0, 0));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(coordinator.OnMessage(msg::WM_SYNC_CHART_MODIFIER_DETECTED, 0, 0));
     EXPECT_THAT(log->lines, ElementsAre("Watchdog: Chart modifying application detected",
                                         "Databases: Write lock request initiated"));
     // Closed while the lock is only requested: nothing to release yet.
@@ -265,8 +277,8 @@ TEST_F(CoordinatorTest, RepeatedChartModifierReportsLogAndRequestOnceThenRelease
 
 struct TaskStateCase {
     const char* name;
-    bool write;       // the pending task is the write lock task
-    bool unlock;      // it is an unlock task of a held lock
+    bool write;   // the pending task is the write lock task
+    bool unlock;  // it is an unlock task of a held lock
     std::intptr_t state;
     std::vector<std::string> lines;
     bool holdsAfter;  // the lock still counts as held
@@ -274,18 +286,47 @@ struct TaskStateCase {
 
 TEST_F(CoordinatorTest, TaskStates) {
     const TaskStateCase cases[] = {
-        {"read lock reports locked", false, false, 1,
-         {"Databases: Consistency error. Read lock task (ID:3) reports lock without supplying lock cookie!",
-          "Databases: Read lock task (ID:3) failed"}, false},
+        {"read lock reports locked",
+         false,
+         false,
+         1,
+         {"Databases: Consistency error. Read lock task (ID:3) reports lock without supplying lock "
+          "cookie!",
+          "Databases: Read lock task (ID:3) failed"},
+         false},
         {"read lock failed", false, false, 0, {"Databases: Read lock task (ID:3) failed"}, false},
-        {"write lock reports locked", true, false, 1,
-         {"Databases: Consistency error. Write lock task (ID:3) reports lock without supplying lock cookie!",
-          "Databases: Write lock task (ID:3) failed"}, false},
-        {"write lock unlocked", true, false, 2, {"Databases: Write lock task (ID:3) failed"}, false},
-        {"write unlock failed (0) counts as completed", true, true, 0,
-         {"Databases: Write unlock task (ID:3) completed"}, false},
-        {"write unlock still locked", true, true, 1, {"Databases: Write unlock task (ID:3) failed"}, true},
-        {"write unlock unlocked", true, true, 2, {"Databases: Write unlock task (ID:3) completed"}, false},
+        {"write lock reports locked",
+         true,
+         false,
+         1,
+         {"Databases: Consistency error. Write lock task (ID:3) reports lock without supplying "
+          "lock cookie!",
+          "Databases: Write lock task (ID:3) failed"},
+         false},
+        {"write lock unlocked",
+         true,
+         false,
+         2,
+         {"Databases: Write lock task (ID:3) failed"},
+         false},
+        {"write unlock failed (0) counts as completed",
+         true,
+         true,
+         0,
+         {"Databases: Write unlock task (ID:3) completed"},
+         false},
+        {"write unlock still locked",
+         true,
+         true,
+         1,
+         {"Databases: Write unlock task (ID:3) failed"},
+         true},
+        {"write unlock unlocked",
+         true,
+         true,
+         2,
+         {"Databases: Write unlock task (ID:3) completed"},
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -313,7 +354,8 @@ TEST_F(CoordinatorTest, TaskStates) {
         if (c.write) {
             // The service may write only when nothing of the program's own write lock is left.
             LockQuery q{u"Duzaduza Databases", u"Databases", true};
-            co.OnMessage(msg::WM_SYNC_WRITE_LOCK_READINESS, reinterpret_cast<platform::WParam>(&q), 0);
+            co.OnMessage(msg::WM_SYNC_WRITE_LOCK_READINESS, reinterpret_cast<platform::WParam>(&q),
+                         0);
             EXPECT_EQ(q.answer, !c.holdsAfter);
         }
     }
@@ -326,7 +368,8 @@ TEST_F(CoordinatorTest, UnknownTaskIdsAndZeroCookiesAreNotHandled) {
     EXPECT_FALSE(coordinator.OnMessage(msg::WM_SYNC_LOCK_GRANTED, 0, 5));
     EXPECT_FALSE(coordinator.OnMessage(msg::WM_SYNC_LOCK_STATE, 1, 2));  // a held lock's old task
     EXPECT_FALSE(coordinator.OnMessage(msg::WM_SYNC_LOCK_STATE, 0, 2));
-    for (std::uint32_t code = msg::WM_SYNC_LOG_PENDING; code <= msg::WM_SYNC_SERVICE_NOT_RUNNING; ++code) {
+    for (std::uint32_t code = msg::WM_SYNC_LOG_PENDING; code <= msg::WM_SYNC_SERVICE_NOT_RUNNING;
+         ++code) {
         EXPECT_FALSE(coordinator.OnMessage(code, 0, 0));
     }
     EXPECT_TRUE(log->lines.empty());
@@ -369,8 +412,10 @@ TEST_F(CoordinatorTest, BlocksAreCheckedBeforeAnythingChanges) {
         auto mgr = std::make_shared<testing::NiceMock<MockManager>>();
         auto lg = std::make_shared<FakeLog>();
         auto ch = std::make_shared<FakeChannel>();
-        VoruDatabasesObject co(mgr, lg, std::make_shared<NullSender>(), FakeChannel::kMainWindow, ch);
-        co.OnMessage(c.connected ? msg::WM_SYNC_CONNECTION_CONFIRMED : msg::WM_SYNC_DISCONNECTED, 0, 0);
+        VoruDatabasesObject co(mgr, lg, std::make_shared<NullSender>(), FakeChannel::kMainWindow,
+                               ch);
+        co.OnMessage(c.connected ? msg::WM_SYNC_CONNECTION_CONFIRMED : msg::WM_SYNC_DISCONNECTED, 0,
+                     0);
         std::vector<std::uint8_t> data(20, 0xEE);
         Block b = MapAppBlock(1, 0, 1);
         std::copy(b.begin(), b.end(), data.begin());
@@ -427,12 +472,11 @@ TEST_F(CoordinatorTest, MapAppStatusBytesTravelAsTheTablesSay) {
     const auto sentBefore = channel->sent.size();
     ASSERT_EQ(Deliver(bye), 1);
     EXPECT_EQ(channel->sent.size(), sentBefore);  // no map app left to tell
-    EXPECT_THAT(log->lines,
-                ElementsAre("Databases: Map app detected and registered",
-                            "Databases: Write lock request initiated",
-                            "Databases: Write lock acquired (ID:2, Cookie:22)",
-                            "Databases: Map app shutting down, unregistered",
-                            "Databases: Write unlock request initiated (Cookie:22)"));
+    EXPECT_THAT(log->lines, ElementsAre("Databases: Map app detected and registered",
+                                        "Databases: Write lock request initiated",
+                                        "Databases: Write lock acquired (ID:2, Cookie:22)",
+                                        "Databases: Map app shutting down, unregistered",
+                                        "Databases: Write unlock request initiated (Cookie:22)"));
     EXPECT_EQ(coordinator.MapAppWindow(), 0u);
 }
 

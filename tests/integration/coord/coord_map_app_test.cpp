@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data_objects/voru_databases_object.h"
@@ -23,49 +24,66 @@ using synchronization::manager::LockQuery;
 namespace msg = synchronization::messaging;
 
 class NullManager : public synchronization::manager::ISynchronizationManager {
-public:
-    std::uint32_t Lock(const std::u16string&, const std::u16string&, bool) override { return ++next; }
+  public:
+    std::uint32_t Lock(const std::u16string&, const std::u16string&, bool) override {
+        return ++next;
+    }
     std::uint32_t Unlock(const std::uint32_t&) override { return ++next; }
     std::uint32_t next = 100;
 };
 
 class Lines : public synchronization::logging::ISynchronizationLogging {
-public:
+  public:
     bool OnMessage(std::uint32_t, platform::WParam, platform::LParam) override { return false; }
     bool Log(const std::u16string& text) override { return Log(platform::Narrow(text)); }
     bool Log(const std::string& text) override {
         lines.push_back(text);
         return true;
     }
-    long Count(const std::string& line) const { return std::count(lines.begin(), lines.end(), line); }
+    long Count(const std::string& line) const {
+        return std::count(lines.begin(), lines.end(), line);
+    }
     std::vector<std::string> lines;
 };
 
 class NullSender : public synchronization::messaging::IMessageSender {
-public:
+  public:
     bool Post(std::uint32_t, platform::WParam, platform::LParam) override { return true; }
     bool Post(std::uint32_t) override { return true; }
 };
 
 class MapAppTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        ASSERT_TRUE(window.Create([this](platform::WindowHandle from, const platform::CopyDataRecord& r) {
-            return static_cast<std::intptr_t>(coordinator->HandleCopyData(from, &r));
-        }));
-        coordinator = std::make_unique<VoruDatabasesObject>(std::make_shared<NullManager>(), log,
-                                                            std::make_shared<NullSender>(),
-                                                            window.Handle());
+        ASSERT_TRUE(
+            window.Create([this](platform::WindowHandle from, const platform::CopyDataRecord& r) {
+                return static_cast<std::intptr_t>(coordinator->HandleCopyData(from, &r));
+            }));
+        coordinator = std::make_unique<VoruDatabasesObject>(
+            std::make_shared<NullManager>(), log, std::make_shared<NullSender>(), window.Handle());
         coordinator->OnMessage(msg::WM_SYNC_CONNECTION_CONFIRMED, 0, 0);
     }
     void TearDown() override {
-        if (mapAppPid != 0) platform::KillProcess(mapAppPid, 5000);
+        if (mapAppPid == 0) return;
+        // The map application ends by itself once the program's window is gone; force is the
+        // last resort (under Wine a killed console program can leave its console host behind).
+        window.Destroy();
+        auto running = [this] {
+            std::vector<std::uint32_t> ids;
+            platform::ListProcessIds(ids);
+            return std::find(ids.begin(), ids.end(), mapAppPid) != ids.end();
+        };
+        for (int waited = 0; waited < 5000 && running(); waited += 20) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (running()) platform::KillProcess(mapAppPid, 5000);
     }
 
     // Starts the map application and runs the user-interface loop until it has registered.
     void StartMapApp(const std::string& arguments) {
         const std::string program = coordtest::NativePath(COORD_MAPAPP);
-        const std::string line = "\"" + program + "\" --target=" + window.MapAppTarget() + " " + arguments;
+        const std::string line =
+            "\"" + program + "\" --target=" + window.MapAppTarget() + " " + arguments;
         std::filesystem::create_directories(COORD_WORK_DIR);
         ASSERT_TRUE(platform::StartProgram(platform::Widen(program), platform::Widen(line),
                                            platform::Widen(coordtest::NativePath(COORD_WORK_DIR)),
@@ -115,7 +133,12 @@ TEST_F(MapAppTest, ProtectionAndShutDownReachTheCoordinator) {
 }
 
 TEST_F(MapAppTest, AMapAppThatNeverAnswersHoldsTheUserInterfaceOnlyForTheBound) {
-    StartMapApp("--no-answer --exit-after=60000");
+    const auto marker = std::filesystem::path(COORD_WORK_DIR) / "mapapp.not-answering";
+    std::filesystem::remove(marker);
+    StartMapApp("--no-answer --exit-after=5000");
+    // Registration ends inside the map application's own send; only after that does it stop
+    // taking blocks.
+    ASSERT_TRUE(window.PumpUntil(15000, [&] { return std::filesystem::exists(marker); }));
     constexpr std::uint32_t kBoundMs = 500;
     coordinator->SetSendTimeout(kBoundMs);
     for (std::uint32_t code : {msg::WM_SYNC_WRITE_LOCK_READINESS, msg::WM_SYNC_WRITE_LOCK_REQUEST,
@@ -123,7 +146,8 @@ TEST_F(MapAppTest, AMapAppThatNeverAnswersHoldsTheUserInterfaceOnlyForTheBound) 
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(Ask(code));
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::steady_clock::now() - start).count();
+                            std::chrono::steady_clock::now() - start)
+                            .count();
         std::printf("question %u answered after %lld ms\n", code, static_cast<long long>(ms));
         // Not a measurement: a send without a bound would never come back at all.
         EXPECT_LT(ms, kBoundMs + 10000);

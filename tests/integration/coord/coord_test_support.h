@@ -19,7 +19,7 @@ void UseRegistryFile(const std::string& buildPath);
 // window captioned "Sundra Synchronizer" whose window procedure hands WM_COPYDATA to the handler.
 // Console build: a CopyDataServer on a socket in the build folder.
 class MainWindowHarness {
-public:
+  public:
     MainWindowHarness();
     ~MainWindowHarness();
     bool Create(platform::CopyDataHandler handler);
@@ -36,10 +36,12 @@ public:
         return stop();
     }
     void Pump(std::uint32_t ms);
+    // The program's end as a map application sees it: the window (or socket) goes away.
+    void Destroy();
 
     struct State;
 
-private:
+  private:
     State* state_;
 };
 

@@ -29,8 +29,10 @@ const std::u16string kKey = u"Software\\R-Iri\\Synchronization";
 
 class Recorder : public synchronization::messaging::IMessageSender,
                  public synchronization::logging::ISynchronizationLogging {
-public:
-    bool Post(std::uint32_t code, platform::WParam, platform::LParam) override { return Post(code); }
+  public:
+    bool Post(std::uint32_t code, platform::WParam, platform::LParam) override {
+        return Post(code);
+    }
     bool Post(std::uint32_t code) override {
         std::lock_guard<std::mutex> lock(mutex_);
         codes_.push_back(code);
@@ -65,16 +67,17 @@ public:
         return condition();
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<std::uint32_t> codes_;
     std::vector<std::string> lines_;
 };
 
 class WatchdogTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        work = fs::path(COORD_WORK_DIR) / testing::UnitTest::GetInstance()->current_test_info()->name();
+        work = fs::path(COORD_WORK_DIR) /
+               testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(work);
         fs::create_directories(work / "service");
         fs::create_directories(work / "elsewhere");
@@ -83,9 +86,29 @@ protected:
         platform::DeleteRegistryValue(kKey, u"Path");
     }
     void TearDown() override {
-        for (const auto pid : started) platform::KillProcess(pid, 5000);
-        // A service that the watchdog started itself: stop the copy that is still running.
-        std::ofstream(work / "service" / "syncservice.stop") << "stop\n";
+        // The stand-ins end by themselves on a stop file in their directory; force is the last
+        // resort (under Wine a killed console program can leave its console host behind).
+        for (const char* dir : {"service", "elsewhere", "upper", "lower"}) {
+            if (!fs::exists(work / dir)) continue;
+            std::ofstream(work / dir / "syncservice.stop") << "stop\n";
+            std::ofstream(work / dir / "chartmodifier.stop") << "stop\n";
+        }
+        recorder->WaitFor(
+            [this] {
+                std::vector<std::uint32_t> ids;
+                platform::ListProcessIds(ids);
+                for (const auto pid : started) {
+                    if (std::find(ids.begin(), ids.end(), pid) != ids.end()) return false;
+                }
+                return true;
+            },
+            5000);
+        std::vector<std::uint32_t> ids;
+        platform::ListProcessIds(ids);
+        for (const auto pid : started) {
+            if (std::find(ids.begin(), ids.end(), pid) != ids.end())
+                platform::KillProcess(pid, 5000);
+        }
         platform::DeleteRegistryValue(kKey, u"App");
         platform::DeleteRegistryValue(kKey, u"Path");
     }
@@ -104,10 +127,9 @@ protected:
     void Run(const fs::path& program, const std::string& arguments = "--exit-after=60000") {
         const std::string path = coordtest::NativePath(program.string());
         std::uint32_t pid = 0;
-        ASSERT_TRUE(platform::StartProgram(platform::Widen(path),
-                                           platform::Widen("\"" + path + "\" " + arguments),
-                                           platform::Widen(coordtest::NativePath(program.parent_path().string())),
-                                           0, &pid));
+        ASSERT_TRUE(platform::StartProgram(
+            platform::Widen(path), platform::Widen("\"" + path + "\" " + arguments),
+            platform::Widen(coordtest::NativePath(program.parent_path().string())), 0, &pid));
         started.push_back(pid);
     }
     std::string Journal() {
@@ -117,19 +139,20 @@ protected:
         return s.str();
     }
     // The scan reports (1237/1238) of every poll that began after the first `from` codes.
-    static std::vector<std::uint32_t> ScanReports(const std::vector<std::uint32_t>& codes, std::size_t from) {
+    static std::vector<std::uint32_t> ScanReports(const std::vector<std::uint32_t>& codes,
+                                                  std::size_t from) {
         std::vector<std::uint32_t> out;
         for (std::size_t i = from; i < codes.size(); ++i) {
-            if (codes[i] == msg::WM_SYNC_CHART_MODIFIER_DETECTED || codes[i] == msg::WM_SYNC_CHART_MODIFIERS_CLOSED) {
+            if (codes[i] == msg::WM_SYNC_CHART_MODIFIER_DETECTED ||
+                codes[i] == msg::WM_SYNC_CHART_MODIFIERS_CLOSED) {
                 out.push_back(codes[i]);
             }
         }
         return out;
     }
     static long Polls(const std::vector<std::uint32_t>& codes, std::size_t from) {
-        return std::count_if(codes.begin() + from, codes.end(), [](std::uint32_t c) {
-            return c == msg::WM_SYNC_SERVICE_RUNNING;
-        });
+        return std::count_if(codes.begin() + from, codes.end(),
+                             [](std::uint32_t c) { return c == msg::WM_SYNC_SERVICE_RUNNING; });
     }
 
     fs::path work;
@@ -141,7 +164,8 @@ TEST_F(WatchdogTest, ChartModifyingApplicationsAreKnownByTheirExactImageName) {
     // The service runs from another directory than "App" names: its file name is what counts.
     SetValue(u"App", Copy(COORD_SYNCSERVICE, work / "service" / "CoordSyncSim.exe"));
     SetValue(u"Path", work / "service");
-    Run(Copy(COORD_SYNCSERVICE, work / "elsewhere" / "CoordSyncSim.exe"), "-noservice --exit-after=60000");
+    Run(Copy(COORD_SYNCSERVICE, work / "elsewhere" / "CoordSyncSim.exe"),
+        "-noservice --exit-after=60000");
     fs::create_directories(work / "upper");
     fs::create_directories(work / "lower");
     Copy(COORD_CHARTMODIFIER, work / "upper" / "Setup.exe");
@@ -176,17 +200,20 @@ TEST_F(WatchdogTest, StartsTheMissingServiceAndStopsItWhenDestroyed) {
         SynchronizationWatchdog watchdog(recorder, recorder, 60000);
         ASSERT_TRUE(recorder->WaitFor([&] {
             return recorder->CountLine("Watchdog: Synchronization service has been started") +
-                       recorder->CountLine("Watchdog: Failed to start synchronization service") > 0;
+                       recorder->CountLine("Watchdog: Failed to start synchronization service") >
+                   0;
         }));
         EXPECT_EQ(recorder->Codes(),
-                  (std::vector<std::uint32_t>{msg::WM_SYNC_CHART_MODIFIERS_CLOSED, msg::WM_SYNC_SERVICE_NOT_RUNNING,
-                                              msg::WM_SYNC_CHART_MODIFIERS_CLOSED, msg::WM_SYNC_SERVICE_STARTED}));
-        EXPECT_EQ(recorder->Lines(),
-                  (std::vector<std::string>{"Watchdog: Starting synchronisation service watchdog...",
-                                            "Watchdog: Initializing synchronisation service watchdog...",
-                                            "Watchdog: Synchronization service watchdog is active",
-                                            "Watchdog: Starting synchronization service...",
-                                            "Watchdog: Synchronization service has been started"}));
+                  (std::vector<std::uint32_t>{
+                      msg::WM_SYNC_CHART_MODIFIERS_CLOSED, msg::WM_SYNC_SERVICE_NOT_RUNNING,
+                      msg::WM_SYNC_CHART_MODIFIERS_CLOSED, msg::WM_SYNC_SERVICE_STARTED}));
+        EXPECT_EQ(
+            recorder->Lines(),
+            (std::vector<std::string>{"Watchdog: Starting synchronisation service watchdog...",
+                                      "Watchdog: Initializing synchronisation service watchdog...",
+                                      "Watchdog: Synchronization service watchdog is active",
+                                      "Watchdog: Starting synchronization service...",
+                                      "Watchdog: Synchronization service has been started"}));
         // The started program got the quoted path and " -noservice", in the directory "Path".
         ASSERT_TRUE(recorder->WaitFor([&] { return Journal() == "-noservice\n"; }));
     }
@@ -195,20 +222,23 @@ TEST_F(WatchdogTest, StartsTheMissingServiceAndStopsItWhenDestroyed) {
     EXPECT_EQ(codes.back(), msg::WM_SYNC_SERVICE_STOPPED);
     const auto lines = recorder->Lines();
     const std::vector<std::string> tail(lines.end() - 3, lines.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"Watchdog: Stopping synchronisation service watchdog...",
-                                              "Watchdog: Synchronisation service watchdog has been stopped",
-                                              "Watchdog: Stopping the synchronization service..."}));
+    EXPECT_EQ(tail, (std::vector<std::string>{
+                        "Watchdog: Stopping synchronisation service watchdog...",
+                        "Watchdog: Synchronisation service watchdog has been stopped",
+                        "Watchdog: Stopping the synchronization service..."}));
     // " -stop" ends the running copy.
     EXPECT_TRUE(recorder->WaitFor([&] { return Journal() == "-noservice\n-stop\n"; }));
-    EXPECT_TRUE(recorder->WaitFor([&] { return !fs::exists(work / "service" / "syncservice.stop"); }));
+    EXPECT_TRUE(
+        recorder->WaitFor([&] { return !fs::exists(work / "service" / "syncservice.stop"); }));
 }
 
 TEST_F(WatchdogTest, WithoutTheServiceProgramEveryPollFailsToStartItAndReportsNoScan) {
     SetValue(u"Path", work / "service");
     {
         SynchronizationWatchdog watchdog(recorder, recorder, 30);
-        ASSERT_TRUE(recorder->WaitFor(
-            [&] { return recorder->CountLine("Watchdog: Failed to start synchronization service") >= 3; }));
+        ASSERT_TRUE(recorder->WaitFor([&] {
+            return recorder->CountLine("Watchdog: Failed to start synchronization service") >= 3;
+        }));
     }
     const auto codes = recorder->Codes();
     EXPECT_TRUE(ScanReports(codes, 0).empty());
@@ -230,8 +260,10 @@ TEST_F(WatchdogTest, AStopRightAfterTheStartIsNeverMissed) {
     for (int i = 0; i < kRounds; ++i) {
         SynchronizationWatchdog watchdog(recorder, recorder, 60000);
     }
-    EXPECT_EQ(recorder->CountLine("Watchdog: Synchronisation service watchdog has been stopped"), kRounds);
-    EXPECT_EQ(recorder->CountLine("Watchdog: Stopping synchronisation service watchdog..."), kRounds);
+    EXPECT_EQ(recorder->CountLine("Watchdog: Synchronisation service watchdog has been stopped"),
+              kRounds);
+    EXPECT_EQ(recorder->CountLine("Watchdog: Stopping synchronisation service watchdog..."),
+              kRounds);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
+#include "tests/integration/coord/coord_test_support.h"
+
 #include <stdlib.h>
 
 #include <filesystem>
-
-#include "tests/integration/coord/coord_test_support.h"
 
 namespace coordtest {
 
@@ -31,5 +31,7 @@ platform::WindowHandle MainWindowHarness::Handle() const { return 1; }
 std::string MainWindowHarness::MapAppTarget() const { return state_->socket; }
 
 void MainWindowHarness::Pump(std::uint32_t ms) { state_->server.Poll(ms); }
+
+void MainWindowHarness::Destroy() { state_->server.Close(); }
 
 }  // namespace coordtest

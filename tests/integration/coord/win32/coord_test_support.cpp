@@ -1,9 +1,9 @@
+#include "tests/integration/coord/coord_test_support.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <string>
-
-#include "tests/integration/coord/coord_test_support.h"
 
 namespace coordtest {
 
@@ -16,7 +16,8 @@ namespace {
 
 LRESULT CALLBACK HarnessProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COPYDATA) {
-        auto* state = reinterpret_cast<MainWindowHarness::State*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* state =
+            reinterpret_cast<MainWindowHarness::State*>(GetWindowLongPtrW(window, GWLP_USERDATA));
         platform::CopyDataRecord record;
         if (state && state->handler && platform::CopyDataRecordFromParam(lParam, record)) {
             return state->handler(static_cast<platform::WindowHandle>(wParam), record);
@@ -39,8 +40,13 @@ void UseRegistryFile(const std::string&) {}
 MainWindowHarness::MainWindowHarness() : state_(new State) {}
 
 MainWindowHarness::~MainWindowHarness() {
-    if (state_->window) DestroyWindow(state_->window);
+    Destroy();
     delete state_;
+}
+
+void MainWindowHarness::Destroy() {
+    if (state_->window) DestroyWindow(state_->window);
+    state_->window = nullptr;
 }
 
 bool MainWindowHarness::Create(platform::CopyDataHandler handler) {
@@ -50,8 +56,9 @@ bool MainWindowHarness::Create(platform::CopyDataHandler handler) {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"CoordTestMainWindow";
     RegisterClassW(&windowClass);
-    state_->window = CreateWindowW(L"CoordTestMainWindow", L"Sundra Synchronizer", WS_OVERLAPPEDWINDOW,
-                                   0, 0, 200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    state_->window =
+        CreateWindowW(L"CoordTestMainWindow", L"Sundra Synchronizer", WS_OVERLAPPEDWINDOW, 0, 0,
+                      200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!state_->window) return false;
     SetWindowLongPtrW(state_->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state_));
     return true;
