@@ -159,6 +159,7 @@ road)
     ;;
 sigterm)
     wait_for "Read lock acquired" 10 || fail "no read lock"
+    wait_for "^Synchronization service state: Started$" 10 || fail "the service was not started"
     # A resident program: the end of its input does not end it.
     exec 3>&-
     wait_for "^Standard input has ended" 5 || fail "end of input not reported"
@@ -172,6 +173,10 @@ sigterm)
     ;;
 sigint)
     wait_for "Read lock acquired" 10 || fail "no read lock"
+    # The stand-in service removes an old stop file as it starts, so a stop within its first
+    # milliseconds would be lost: let it start first.
+    wait_for "^Synchronization service state: Started$" 10 || fail "the service was not started"
+    sleep 0.2
     kill -INT "$program_pid"
     wait_end 40 || fail "SIGINT did not end the program"
     [ "$exit_code" = 0 ] || fail "exit code $exit_code"
