@@ -94,6 +94,9 @@ class CopyDataClient {
     // Handles blocks from the program, waiting at most timeoutMs. -1 once the program has closed
     // the connection, else the number of blocks handled.
     int Poll(std::uint32_t timeoutMs);
+    // True once the program has closed the connection, without reading anything from it (a map
+    // application that does not take blocks can still notice that the program has gone).
+    bool PeerClosed() const;
     void Close() noexcept;
     bool IsConnected() const noexcept { return fd_ >= 0; }
 

@@ -418,6 +418,12 @@ int CopyDataClient::Poll(std::uint32_t timeoutMs) {
     return 1;
 }
 
+bool CopyDataClient::PeerClosed() const {
+    if (fd_ < 0) return true;
+    pollfd p{fd_, 0, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
+}
+
 void CopyDataClient::Close() noexcept {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;

@@ -56,6 +56,7 @@ CopyDataSendResult CopyDataClient::Send(const CopyDataRecord&, std::uint32_t, st
     return CopyDataSendResult::Failed;
 }
 int CopyDataClient::Poll(std::uint32_t) { return -1; }
+bool CopyDataClient::PeerClosed() const { return true; }
 void CopyDataClient::Close() noexcept {}
 
 }  // namespace platform

@@ -124,7 +124,9 @@ int main(int argc, char** argv) {
         // A hung map application: registered, then never reads what the program sends.
         Say("not answering");
         mapapp::MarkNotAnswering();
-        while (!expired()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (!expired() && !client.PeerClosed()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         return 0;
     }
 
