@@ -75,6 +75,15 @@ wait_for() {
     done
     return 1
 }
+# Waits (at most $3 s) until the output holds the line pattern $1 (grep -E) $2 times.
+wait_count() {
+    local i
+    for ((i = 0; i < $3 * 20; i++)); do
+        [ "$(grep -cE -- "$1" "$out")" -ge "$2" ] && return 0
+        sleep 0.05
+    done
+    return 1
+}
 # Waits (at most $1 s) for the program to end; its exit code in $exit_code.
 wait_end() {
     local limit=$1 i
@@ -195,13 +204,11 @@ exit-no)
     wait_for "Application is  ready for Duzaduza Databases write lock" 10 || fail "the bus stopped after n"
     echo "hide" >&3
     echo "show" >&3
-    wait_for "^Window: shown$" 5 || fail "show"
-    [ "$(grep -c '^Window: shown$' "$out")" = 2 ] || fail "show after n was not handled"
+    wait_count "^Window: shown$" 2 5 || fail "show after n was not handled"
     kill -0 "$program_pid" 2>/dev/null || fail "the program ended after n"
     [ -n "$(service_pids)" ] || fail "the service program was stopped after n"
     echo "exit" >&3
-    wait_for '^Taken as|^\[y/n\]\?$' 5
-    for ((i = 0; i < 100; i++)); do [ "$(grep -c '^\[y/n\]?$' "$out")" = 2 ] && break; sleep 0.05; done
+    wait_count '^\[y/n\]\?$' 2 5 || fail "no second question"
     echo "y" >&3
     wait_end 40 || fail "exit + y did not end the program"
     [ "$exit_code" = 0 ] || fail "exit code $exit_code"
