@@ -120,11 +120,27 @@ bool StartProgram(const std::u16string& programPath, const std::u16string& comma
     if (posix_spawn_file_actions_init(&actions) != 0) return false;
     bool ok =
         directory.empty() || posix_spawn_file_actions_addchdir_np(&actions, directory.c_str()) == 0;
+    // A started program stands apart from the console it was started from, as a Windows program
+    // started without a window does: its own process group, so a Ctrl-C typed at the console
+    // program's terminal does not reach it, and the default handling of the signals that the
+    // console program takes over or ignores.
+    posix_spawnattr_t attributes;
+    const bool haveAttributes = posix_spawnattr_init(&attributes) == 0;
+    if (haveAttributes) {
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&defaults, signal);
+        ok = ok && posix_spawnattr_setpgroup(&attributes, 0) == 0 &&
+             posix_spawnattr_setsigdefault(&attributes, &defaults) == 0 &&
+             posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF) == 0;
+    }
     pid_t child = 0;
     // The lock keeps a concurrent ReapEndedPrograms from missing the new child.
     std::lock_guard<std::mutex> lock(ChildrenMutex());
     if (ok)
-        ok = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+        ok = ::posix_spawn(&child, program.c_str(), &actions, haveAttributes ? &attributes : nullptr,
+                           argv.data(), environ) == 0;
+    if (haveAttributes) posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (!ok) return false;
     Children().push_back(child);
