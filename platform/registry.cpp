@@ -16,4 +16,20 @@ std::vector<std::uint8_t> RegistryStringData(const std::u16string& text, bool wi
     return data;
 }
 
+// Ownership moves the same way on every platform; only opening and closing differ.
+RegistryKey::~RegistryKey() { Close(); }
+
+RegistryKey::RegistryKey(RegistryKey&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = nullptr;
+}
+
+RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = nullptr;
+    }
+    return *this;
+}
+
 }  // namespace platform

@@ -8,21 +8,6 @@
 
 namespace platform {
 
-DynamicLibrary::~DynamicLibrary() { Free(); }
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = nullptr;
-}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Free();
-        handle_ = other.handle_;
-        other.handle_ = nullptr;
-    }
-    return *this;
-}
-
 DynamicLibrary DynamicLibrary::Load(const std::u16string& path) {
     DynamicLibrary library;
     // dlopen of an empty name would hand out the program itself, and a name with a zero inside

@@ -112,19 +112,6 @@ std::u16string NamespaceName(const std::u16string& name) {
 
 }  // namespace
 
-Event::~Event() { Close(); }
-
-Event::Event(Event&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-
-Event& Event::operator=(Event&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = nullptr;
-    }
-    return *this;
-}
-
 Event Event::CreateUnnamed() {
     try {
         Registry& r = TheRegistry();

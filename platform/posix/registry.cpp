@@ -515,21 +515,6 @@ KeySnapshot* AsSnapshot(void* handle) { return static_cast<KeySnapshot*>(handle)
 
 }  // namespace
 
-RegistryKey::~RegistryKey() { Close(); }
-
-RegistryKey::RegistryKey(RegistryKey&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = nullptr;
-}
-
-RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = nullptr;
-    }
-    return *this;
-}
-
 RegistryKey RegistryKey::OpenForRead(const std::u16string& keyPath) {
     try {
         std::string content;

@@ -88,19 +88,6 @@ void Run(std::shared_ptr<SharedState> shared) {
 
 }  // namespace
 
-Thread::~Thread() { Close(); }
-
-Thread::Thread(Thread&& other) noexcept : state_(other.state_) { other.state_ = nullptr; }
-
-Thread& Thread::operator=(Thread&& other) noexcept {
-    if (this != &other) {
-        Close();
-        state_ = other.state_;
-        other.state_ = nullptr;
-    }
-    return *this;
-}
-
 Thread Thread::StartSuspended(Body body) {
     if (!body) return Thread();
     try {

@@ -6,21 +6,6 @@
 
 namespace platform {
 
-DynamicLibrary::~DynamicLibrary() { Free(); }
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = nullptr;
-}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Free();
-        handle_ = other.handle_;
-        other.handle_ = nullptr;
-    }
-    return *this;
-}
-
 DynamicLibrary DynamicLibrary::Load(const std::u16string& path) {
     DynamicLibrary library;
     if (path.empty() || path.find(u'\0') != std::u16string::npos) return library;

@@ -23,19 +23,6 @@ WaitResult FromWait(DWORD result) {
 
 }  // namespace
 
-Event::~Event() { Close(); }
-
-Event::Event(Event&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-
-Event& Event::operator=(Event&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = nullptr;
-    }
-    return *this;
-}
-
 Event Event::CreateUnnamed() { return Event(::CreateEventW(nullptr, TRUE, FALSE, nullptr)); }
 
 Event Event::CreateNamed(const std::u16string& name) {

@@ -14,21 +14,6 @@ HKEY AsKey(void* handle) { return static_cast<HKEY>(handle); }
 
 }  // namespace
 
-RegistryKey::~RegistryKey() { Close(); }
-
-RegistryKey::RegistryKey(RegistryKey&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = nullptr;
-}
-
-RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = nullptr;
-    }
-    return *this;
-}
-
 RegistryKey RegistryKey::OpenForRead(const std::u16string& keyPath) {
     HKEY key = nullptr;
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(keyPath), 0, nullptr, REG_OPTION_NON_VOLATILE,

@@ -43,19 +43,6 @@ ThreadHandle* AsHandle(void* state) { return static_cast<ThreadHandle*>(state); 
 
 }  // namespace
 
-Thread::~Thread() { Close(); }
-
-Thread::Thread(Thread&& other) noexcept : state_(other.state_) { other.state_ = nullptr; }
-
-Thread& Thread::operator=(Thread&& other) noexcept {
-    if (this != &other) {
-        Close();
-        state_ = other.state_;
-        other.state_ = nullptr;
-    }
-    return *this;
-}
-
 Thread Thread::StartSuspended(Body body) {
     if (!body) return Thread();
     ThreadStart* start = nullptr;
