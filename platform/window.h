@@ -103,4 +103,6 @@ void SetWindowObserver(WindowObserver observer);
 namespace platform::detail {
 // Used by the window backends: hands a change to the observer, if one is set.
 void NotifyWindowObserver(const WindowNotification& notification);
+void NotifyWindowChange(WindowChange change, WindowHandle window, std::u16string text = {},
+                        bool visible = false, int index = -1);
 }  // namespace platform::detail

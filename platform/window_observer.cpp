@@ -1,5 +1,7 @@
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 
 #include "platform/window.h"
 
@@ -44,6 +46,17 @@ void NotifyWindowObserver(const WindowNotification& notification) {
         (*observer)(notification);
     } catch (...) {
     }
+}
+
+void NotifyWindowChange(WindowChange change, WindowHandle window, std::u16string text,
+                        bool visible, int index) {
+    WindowNotification notification;
+    notification.change = change;
+    notification.window = window;
+    notification.text = std::move(text);
+    notification.visible = visible;
+    notification.index = index;
+    NotifyWindowObserver(notification);
 }
 
 }  // namespace detail

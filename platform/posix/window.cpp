@@ -66,17 +66,6 @@ WindowObject* FindList(Registry& registry, WindowHandle window) {
     return object != nullptr && object->kind == Kind::List ? object : nullptr;
 }
 
-void Notify(WindowChange change, WindowHandle window, std::u16string text = {},
-            bool visible = false, int index = -1) {
-    WindowNotification notification;
-    notification.change = change;
-    notification.window = window;
-    notification.text = std::move(text);
-    notification.visible = visible;
-    notification.index = index;
-    detail::NotifyWindowObserver(notification);
-}
-
 bool SetText(WindowHandle window, const std::u16string& text) {
     {
         Registry& registry = TheRegistry();
@@ -87,7 +76,7 @@ bool SetText(WindowHandle window, const std::u16string& text) {
         }
         object->text = text;
     }
-    Notify(WindowChange::Text, window, text);
+    detail::NotifyWindowChange(WindowChange::Text, window, text);
     return true;
 }
 
@@ -149,7 +138,7 @@ bool ShowWindow(WindowHandle window, ShowCommand command) {
         object->visible = visible;
     }
     if (before != visible) {
-        Notify(WindowChange::Visibility, window, {}, visible);
+        detail::NotifyWindowChange(WindowChange::Visibility, window, {}, visible);
     }
     return before;
 }
@@ -197,7 +186,7 @@ int ListAddString(WindowHandle list, const std::u16string& text) {
         object->lines.push_back(text);
         index = static_cast<int>(object->lines.size()) - 1;
     }
-    Notify(WindowChange::ListLineAdded, list, text, false, index);
+    detail::NotifyWindowChange(WindowChange::ListLineAdded, list, text, false, index);
     return index;
 }
 
@@ -220,7 +209,7 @@ int ListDeleteString(WindowHandle list, int index) {
         }
         remaining = static_cast<int>(object->lines.size());
     }
-    Notify(WindowChange::ListLineDeleted, list, removed, false, index);
+    detail::NotifyWindowChange(WindowChange::ListLineDeleted, list, removed, false, index);
     return remaining;
 }
 
@@ -332,7 +321,7 @@ bool DestroyWindow(WindowHandle window) {
     // Wakes a pump that waits on a window that is now gone.
     registry.queued.notify_all();
     for (WindowHandle gone : erased) {
-        Notify(WindowChange::Destroyed, gone);
+        detail::NotifyWindowChange(WindowChange::Destroyed, gone);
     }
     return true;
 }

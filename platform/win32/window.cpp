@@ -20,17 +20,6 @@ using win32::Wide;
 
 bool IsPrivateCode(UINT code) { return code >= WM_USER && code < 0xC000; }
 
-void Notify(WindowChange change, WindowHandle window, std::u16string text = {},
-            bool visible = false, int index = -1) {
-    WindowNotification notification;
-    notification.change = change;
-    notification.window = window;
-    notification.text = std::move(text);
-    notification.visible = visible;
-    notification.index = index;
-    detail::NotifyWindowObserver(notification);
-}
-
 LRESULT CALLBACK HandlerWindowProc(HWND window, UINT code, WPARAM wParam, LPARAM lParam) {
     if (code == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -76,7 +65,7 @@ bool RegisterHandlerClass() {
 
 bool SetText(WindowHandle window, const std::u16string& text, bool ok) {
     if (ok) {
-        Notify(WindowChange::Text, window, text);
+        detail::NotifyWindowChange(WindowChange::Text, window, text);
     }
     return ok;
 }
@@ -125,7 +114,7 @@ bool ShowWindow(WindowHandle window, ShowCommand command) {
     const bool before = ::ShowWindow(ToHwnd(window), show) != FALSE;
     const bool after = command != ShowCommand::Hide;
     if (before != after) {
-        Notify(WindowChange::Visibility, window, {}, after);
+        detail::NotifyWindowChange(WindowChange::Visibility, window, {}, after);
     }
     return before;
 }
@@ -153,7 +142,7 @@ int ListAddString(WindowHandle list, const std::u16string& text) {
     const LRESULT index =
         ::SendMessageW(ToHwnd(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text)));
     if (index >= 0) {
-        Notify(WindowChange::ListLineAdded, list, text, false, static_cast<int>(index));
+        detail::NotifyWindowChange(WindowChange::ListLineAdded, list, text, false, static_cast<int>(index));
     }
     return static_cast<int>(index);
 }
@@ -166,7 +155,7 @@ int ListDeleteString(WindowHandle list, int index) {
     const LRESULT remaining =
         ::SendMessageW(ToHwnd(list), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
     if (remaining >= 0) {
-        Notify(WindowChange::ListLineDeleted, list, removed, false, index);
+        detail::NotifyWindowChange(WindowChange::ListLineDeleted, list, removed, false, index);
     }
     return static_cast<int>(remaining);
 }
@@ -306,7 +295,7 @@ bool DestroyWindow(WindowHandle window) {
     if (::DestroyWindow(ToHwnd(window)) == FALSE) {
         return false;
     }
-    Notify(WindowChange::Destroyed, window);
+    detail::NotifyWindowChange(WindowChange::Destroyed, window);
     return true;
 }
 
