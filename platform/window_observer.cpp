@@ -48,8 +48,8 @@ void NotifyWindowObserver(const WindowNotification& notification) {
     }
 }
 
-void NotifyWindowChange(WindowChange change, WindowHandle window, std::u16string text,
-                        bool visible, int index) {
+void NotifyWindowChange(WindowChange change, WindowHandle window, std::u16string text, bool visible,
+                        int index) {
     WindowNotification notification;
     notification.change = change;
     notification.window = window;
